@@ -1,0 +1,56 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "trevalo/platform/Platform.h"
+#include "trevalo/platform/SimulatedLocationManager.h"
+#include "trevalo/platform/TextSource.h"
+#include "trevalo/platform/VirtualClock.h"
+#include "trevalo/platform/VirtualTimeRunLoop.h"
+
+namespace trevalo::platform {
+
+// The platform of tests and replays: virtual time on one thread (operation queues and the
+// global queue run as tasks of the virtual-time run loop), real files in a given documents
+// directory, a simulated device, one simulated location manager, and settable Wi-Fi name,
+// advertising identifier and carrier (all absent at first).
+class SimulatedPlatform final : public Platform {
+ public:
+  struct Options {
+    std::filesystem::path documentsDirectory;
+    Date start = Date(1767225600.0);  // 2026-01-01T00:00:00Z
+  };
+
+  static std::shared_ptr<SimulatedPlatform> make(Options options);
+
+  VirtualTimeRunLoop& virtualRunLoop() const noexcept { return *runLoop_; }
+  VirtualClock& virtualClock() const noexcept { return *clock_; }
+  SimulatedLocationManager& locationManager() const noexcept { return *locationManager_; }
+  std::shared_ptr<SimulatedLocationManager> sharedLocationManager() const {
+    return locationManager_;
+  }
+
+  SettableText& wifiNetworkNameText() noexcept { return wifi_; }
+  SettableText& advertisingIdentifierText() noexcept { return advertisingIdentifier_; }
+  SettableText& carrierNameText() noexcept { return carrier_; }
+
+ private:
+  struct Key {
+    explicit Key() = default;
+  };
+  struct Parts;
+
+ public:
+  SimulatedPlatform(Key, Parts parts);
+
+ private:
+  std::shared_ptr<VirtualClock> clock_;
+  std::shared_ptr<VirtualTimeRunLoop> runLoop_;
+  std::shared_ptr<SimulatedLocationManager> locationManager_;
+  SettableText wifi_;
+  SettableText advertisingIdentifier_;
+  SettableText carrier_;
+};
+
+}  // namespace trevalo::platform

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "trevalo/platform/Platform.h"
+#include "trevalo/platform/RealTimeRunLoop.h"
+
+namespace trevalo::platform {
+
+// The platform of a real process: the system clock, a real-time run loop, thread pools for
+// operation queues and background work, files in the documents directory, and the device
+// described by the running system. Location fixes come from a SimulatedLocationManager that
+// the application feeds from its own source; Wi-Fi name, advertising identifier and carrier are
+// absent until the application supplies sources for them.
+class SystemPlatform final : public Platform {
+ public:
+  struct Options {
+    // Default: $XDG_DATA_HOME/trevalo, else ~/.local/share/trevalo.
+    std::optional<std::filesystem::path> documentsDirectory;
+    // Run the loop on a thread the platform starts; otherwise the application calls
+    // realTimeRunLoop().run() on a thread of its choosing.
+    bool runLoopOnOwnThread = true;
+  };
+
+  static std::shared_ptr<SystemPlatform> make(Options options);
+  static std::shared_ptr<SystemPlatform> make() { return make(Options{}); }
+  static std::filesystem::path defaultDocumentsDirectory();
+
+  RealTimeRunLoop& realTimeRunLoop() const noexcept { return *runLoop_; }
+
+  void setWifiNetworkNameSource(TextSource source);
+  void setAdvertisingIdentifierSource(TextSource source);
+  void setCarrierNameSource(TextSource source);
+
+ private:
+  struct Key {
+    explicit Key() = default;
+  };
+
+ public:
+  SystemPlatform(Key, Services services, std::shared_ptr<RealTimeRunLoop> runLoop);
+  ~SystemPlatform() override;
+
+ private:
+  std::shared_ptr<RealTimeRunLoop> runLoop_;
+};
+
+}  // namespace trevalo::platform

@@ -1,0 +1,97 @@
+#include "trevalo/platform/Platform.h"
+
+#include <atomic>
+
+#include "trevalo/platform/Exception.h"
+#include "trevalo/platform/SystemPlatform.h"
+
+namespace trevalo::platform {
+
+namespace {
+
+struct Installation {
+  std::mutex mutex;
+  std::shared_ptr<Platform> platform;
+  std::atomic<Platform*> fast{nullptr};
+};
+
+Installation& installation() {
+  static Installation instance;
+  return instance;
+}
+
+}  // namespace
+
+Platform::Platform(Services services) : services_(std::move(services)) {
+  const bool complete = services_.clock && services_.runLoop && services_.operationExecutor &&
+                        services_.globalQueue && services_.fileSystem &&
+                        services_.userDefaults && services_.notificationCenter &&
+                        services_.device && services_.application &&
+                        services_.locationManagerFactory;
+  if (!complete) throw Exception(Exception::kInvalidArgument, "a platform service is missing");
+}
+
+Platform::~Platform() = default;
+
+Platform& Platform::current() {
+  if (Platform* platform = installation().fast.load(std::memory_order_acquire)) return *platform;
+  return *currentShared();
+}
+
+std::shared_ptr<Platform> Platform::currentShared() {
+  auto& state = installation();
+  const std::lock_guard lock(state.mutex);
+  if (!state.platform) {
+    state.platform = SystemPlatform::make();
+    state.fast.store(state.platform.get(), std::memory_order_release);
+  }
+  return state.platform;
+}
+
+std::shared_ptr<Platform> Platform::install(std::shared_ptr<Platform> platform) {
+  auto& state = installation();
+  const std::lock_guard lock(state.mutex);
+  state.fast.store(platform.get(), std::memory_order_release);
+  std::swap(state.platform, platform);
+  return platform;
+}
+
+std::shared_ptr<LocationManager> Platform::makeLocationManager() const {
+  return services_.locationManagerFactory();
+}
+
+void Platform::setSource(Source which, TextSource source) {
+  const std::lock_guard lock(sourcesMutex_);
+  switch (which) {
+    case Source::kWifiNetworkName:
+      services_.wifiNetworkName = std::move(source);
+      break;
+    case Source::kAdvertisingIdentifier:
+      services_.advertisingIdentifier = std::move(source);
+      break;
+    case Source::kCarrierName:
+      services_.carrierName = std::move(source);
+      break;
+  }
+}
+
+std::optional<std::string> Platform::read(const TextSource& source) const {
+  TextSource copy;
+  {
+    const std::lock_guard lock(sourcesMutex_);
+    copy = source;
+  }
+  return copy ? copy() : std::nullopt;
+}
+
+std::optional<std::string> Platform::wifiNetworkName() const {
+  return read(services_.wifiNetworkName);
+}
+
+std::optional<std::string> Platform::advertisingIdentifier() const {
+  return read(services_.advertisingIdentifier);
+}
+
+std::optional<std::string> Platform::carrierName() const { return read(services_.carrierName); }
+
+}  // namespace trevalo::platform

@@ -1,0 +1,58 @@
+#include "trevalo/platform/SimulatedPlatform.h"
+
+#include "trevalo/platform/LocalFileSystem.h"
+#include "trevalo/platform/RunLoopExecutor.h"
+
+namespace trevalo::platform {
+
+struct SimulatedPlatform::Parts {
+  Services services;
+  std::shared_ptr<VirtualClock> clock;
+  std::shared_ptr<VirtualTimeRunLoop> runLoop;
+  std::shared_ptr<SimulatedLocationManager> locationManager;
+  SettableText wifi;
+  SettableText advertisingIdentifier;
+  SettableText carrier;
+};
+
+std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
+  Parts parts;
+  parts.clock = std::make_shared<VirtualClock>(options.start);
+  parts.runLoop = std::make_shared<VirtualTimeRunLoop>(parts.clock);
+  parts.locationManager = std::make_shared<SimulatedLocationManager>(parts.runLoop);
+  auto fileSystem = std::make_shared<LocalFileSystem>();
+  auto notificationCenter = std::make_shared<NotificationCenter>();
+  auto executor = std::make_shared<RunLoopExecutor>(parts.runLoop);
+  const auto& documents = options.documentsDirectory;
+
+  Services& services = parts.services;
+  services.clock = parts.clock;
+  services.runLoop = parts.runLoop;
+  services.operationExecutor = executor;
+  services.globalQueue = executor;
+  services.fileSystem = fileSystem;
+  services.documentsDirectory = documents;
+  services.userDefaults = std::make_shared<UserDefaults>(fileSystem, documents / "user-defaults");
+  services.notificationCenter = notificationCenter;
+  services.device = std::make_shared<Device>(
+      fileSystem, documents / "vendor-identifier",
+      DeviceDescription{"Simulated Device", "Linux", "6.1", "Computer", "x86_64"});
+  services.application = std::make_shared<Application>(notificationCenter);
+  services.locationManagerFactory = [manager = parts.locationManager] { return manager; };
+  services.wifiNetworkName = parts.wifi.source();
+  services.advertisingIdentifier = parts.advertisingIdentifier.source();
+  services.carrierName = parts.carrier.source();
+
+  return std::make_shared<SimulatedPlatform>(Key{}, std::move(parts));
+}
+
+SimulatedPlatform::SimulatedPlatform(Key, Parts parts)
+    : Platform(std::move(parts.services)),
+      clock_(std::move(parts.clock)),
+      runLoop_(std::move(parts.runLoop)),
+      locationManager_(std::move(parts.locationManager)),
+      wifi_(parts.wifi),
+      advertisingIdentifier_(parts.advertisingIdentifier),
+      carrier_(parts.carrier) {}
+
+}  // namespace trevalo::platform
