@@ -29,6 +29,10 @@ void VirtualClock::advanceTo(Date date) {
 
 void VirtualClock::advanceBy(double seconds) { advanceTo(now().dateByAddingTimeInterval(seconds)); }
 
-void VirtualClock::advanceToUptime(double uptime) { advanceTo(Date(uptime + bootTime_)); }
+void VirtualClock::advanceToUptime(double uptime) {
+  // Converting to wall time may round below the current reading; time still only moves on.
+  const Date target(uptime + bootTime_);
+  if (target > now()) advanceTo(target);
+}
 
 }  // namespace trevalo::platform

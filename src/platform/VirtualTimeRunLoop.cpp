@@ -21,16 +21,21 @@ void VirtualTimeRunLoop::advanceBy(double seconds) {
 
 void VirtualTimeRunLoop::advanceTo(Date date) {
   adoptCurrentThread();
+  if (date < clock_->now()) clock_->advanceTo(date);  // raises: time does not go backwards
   const double target = clock_->systemUptime() + date.timeIntervalSinceDate(clock_->now());
   for (;;) {
     runPostedTasks();
     const auto next = nextFireUptime();
     if (!next || *next > target) break;
-    if (*next > clock_->systemUptime()) clock_->advanceToUptime(*next);
-    const double now = clock_->systemUptime();
-    fireNextTimerDueBy(now, now);
+    fireAt(*next);
   }
   if (date > clock_->now()) clock_->advanceTo(date);
+}
+
+void VirtualTimeRunLoop::fireAt(double uptime) {
+  if (uptime > clock_->systemUptime()) clock_->advanceToUptime(uptime);
+  // The due time itself is the deadline: the clock's own reading may round a hair below it.
+  fireNextTimerDueBy(uptime, clock_->systemUptime());
 }
 
 void VirtualTimeRunLoop::runUntilIdle() {
@@ -47,9 +52,7 @@ bool VirtualTimeRunLoop::advanceToNextTimer() {
   runPostedTasks();
   const auto next = nextFireUptime();
   if (!next) return false;
-  if (*next > clock_->systemUptime()) clock_->advanceToUptime(*next);
-  const double now = clock_->systemUptime();
-  fireNextTimerDueBy(now, now);
+  fireAt(*next);
   runPostedTasks();
   return true;
 }

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -12,7 +10,8 @@
 namespace trevalo::platform {
 
 // A fixed set of worker threads taking tasks in FIFO order. The destructor lets the workers
-// finish what was already queued, then joins them.
+// finish what was already queued, then joins them. It may also run on one of the workers (when
+// a task drops the last reference to the pool); that worker then finishes on its own.
 class ThreadPool final : public Executor {
  public:
   explicit ThreadPool(std::size_t threadCount);
@@ -23,12 +22,10 @@ class ThreadPool final : public Executor {
   void execute(Task task) override;
 
  private:
-  void work();
+  struct State;
+  static void work(const std::shared_ptr<State>& state);
 
-  std::mutex mutex_;
-  std::condition_variable available_;
-  std::deque<Task> tasks_;
-  bool stopping_ = false;
+  std::shared_ptr<State> state_;
   std::vector<std::thread> workers_;
 };
 

@@ -37,6 +37,7 @@ class VirtualTimeRunLoop final : public RunLoop {
 
  private:
   void workArrived() override;
+  void fireAt(double uptime);
 
   std::shared_ptr<VirtualClock> clock_;
   struct Signal;

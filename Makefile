@@ -1,0 +1,52 @@
+# Entry points for developers and CI. `make test` is the one test command.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_CONFIGURE = cmake -G Ninja -S .
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: test deps bench tsan clang format check-format clean
+
+deps:
+	@scripts/install-deps.sh
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors; runs
+# every test through CTest.
+test: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DTREVALO_WERROR=ON \
+	  -DTREVALO_SANITIZE=address,undefined
+	cmake --build $(BUILD)/test -j $(JOBS)
+	cd $(BUILD)/test && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# The same tests under ThreadSanitizer.
+tsan: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DTREVALO_WERROR=ON \
+	  -DTREVALO_SANITIZE=thread
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	cd $(BUILD)/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The whole tree with clang, warnings as errors, and its tests.
+clang: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/clang -DCMAKE_BUILD_TYPE=Debug -DTREVALO_WERROR=ON \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTREVALO_BUILD_BENCHMARKS=ON
+	cmake --build $(BUILD)/clang -j $(JOBS)
+	cd $(BUILD)/clang && ctest --output-on-failure -j $(JOBS)
+
+# Optimised build of the Google Benchmark programs in bench/, each run with five repetitions.
+bench: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DTREVALO_BUILD_TESTS=OFF \
+	  -DTREVALO_BUILD_BENCHMARKS=ON
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	@for program in $(BUILD)/bench/bench/*Benchmark; do \
+	  echo "== $$program"; \
+	  $$program --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
+	done
+
+format:
+	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+check-format:
+	@git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
+
+clean:
+	rm -rf $(BUILD)

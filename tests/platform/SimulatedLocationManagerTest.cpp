@@ -1,0 +1,106 @@
+#include "trevalo/platform/SimulatedLocationManager.h"
+
+#include <gtest/gtest.h>
+
+#include "support/PlatformTest.h"
+
+namespace trevalo::platform {
+namespace {
+
+struct RecordingDelegate final : LocationManagerDelegate {
+  void locationManagerDidUpdateLocations(LocationManager&,
+                                         const std::vector<Location>& locations) override {
+    for (const auto& l : locations) log.push_back("fix:" + std::to_string(int(l.coordinate().latitude)));
+  }
+  void locationManagerDidFailWithError(LocationManager&, const Error& error) override {
+    log.push_back("error:" + std::to_string(error.code()));
+  }
+  void locationManagerDidUpdateHeading(LocationManager&, const Heading& heading) override {
+    log.push_back("heading:" + std::to_string(int(heading.trueHeading)));
+  }
+  void locationManagerDidEnterRegion(LocationManager&, const CircularRegion& region) override {
+    log.push_back("enter:" + region.identifier);
+  }
+  void locationManagerDidExitRegion(LocationManager&, const CircularRegion& region) override {
+    log.push_back("exit:" + region.identifier);
+  }
+  std::vector<std::string> log;
+};
+
+class SimulatedLocationManagerTest : public testing::PlatformTest {
+ protected:
+  void SetUp() override {
+    PlatformTest::SetUp();
+    locationManager().setDelegate(delegate_);
+  }
+  Location fix(double latitude) { return Location({latitude, 0}, 0, 5, -1, -1, -1, now()); }
+
+  std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
+};
+
+TEST_F(SimulatedLocationManagerTest, RecordsCallsAndPropertyWritesInOrder) {
+  auto& manager = locationManager();
+  manager.setDistanceFilter(4.0);
+  manager.setActivityType(kActivityTypeFitness);
+  manager.setDesiredAccuracy(kLocationAccuracyBest);
+  manager.setPausesLocationUpdatesAutomatically(false);
+  manager.startUpdatingLocation();
+  manager.setHeadingFilter(9223372036854775808.0);
+  manager.startMonitoringForRegion({{1, 2}, 16, "tr_geofence0"});
+  EXPECT_EQ(manager.calls(),
+            (std::vector<std::string>{"distanceFilter=4", "activityType=3", "desiredAccuracy=-1",
+                                      "pausesLocationUpdatesAutomatically=false",
+                                      "startUpdatingLocation",
+                                      "headingFilter=9223372036854775808",
+                                      "startMonitoringForRegion:tr_geofence0"}));
+  EXPECT_EQ(manager.distanceFilter(), 4.0);
+  manager.clearCalls();
+  EXPECT_TRUE(manager.calls().empty());
+}
+
+TEST_F(SimulatedLocationManagerTest, FixesArriveOnTheRunLoopOnlyWhileUpdatesAreOn) {
+  auto& manager = locationManager();
+  EXPECT_FALSE(manager.deliverLocations({fix(1)}));
+  manager.startUpdatingLocation();
+  EXPECT_TRUE(manager.deliverLocations({fix(2), fix(3)}));
+  EXPECT_TRUE(delegate_->log.empty()) << "delivered later, on the run loop";
+  runUntilIdle();
+  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"fix:2", "fix:3"}));
+
+  EXPECT_TRUE(manager.deliverLocations({fix(4)}));
+  manager.stopUpdatingLocation();
+  runUntilIdle();
+  EXPECT_EQ(delegate_->log.size(), 2u) << "a batch still queued when updates stop is dropped";
+}
+
+TEST_F(SimulatedLocationManagerTest, RegionsAreReplacedByIdentifierAndOnlyMonitoredOnesReport) {
+  auto& manager = locationManager();
+  manager.startMonitoringForRegion({{1, 1}, 16, "a"});
+  manager.startMonitoringForRegion({{2, 2}, 16, "b"});
+  manager.startMonitoringForRegion({{3, 3}, 20, "a"});
+  const auto regions = manager.monitoredRegions();
+  ASSERT_EQ(regions.size(), 2u);
+  EXPECT_EQ(regions[1], (CircularRegion{{3, 3}, 20, "a"}));
+
+  EXPECT_TRUE(manager.deliverRegionEntry("a"));
+  EXPECT_FALSE(manager.deliverRegionExit("nowhere"));
+  manager.stopMonitoringForRegion({{0, 0}, 0, "b"});
+  EXPECT_FALSE(manager.deliverRegionExit("b"));
+  Heading heading;
+  heading.trueHeading = 90;
+  manager.deliverHeading(heading);
+  manager.deliverFailure(Error("Location", 1));
+  runUntilIdle();
+  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"enter:a", "heading:90", "error:1"}));
+}
+
+TEST_F(SimulatedLocationManagerTest, AGoneDelegateIsNotCalled) {
+  locationManager().startUpdatingLocation();
+  locationManager().deliverLocations({fix(1)});
+  delegate_.reset();
+  runUntilIdle();  // must not crash
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace trevalo::platform

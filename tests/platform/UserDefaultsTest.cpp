@@ -1,0 +1,89 @@
+#include "trevalo/platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "support/TemporaryDirectory.h"
+#include "trevalo/platform/LocalFileSystem.h"
+
+namespace trevalo::platform {
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<UserDefaults> open() {
+    return std::make_unique<UserDefaults>(fileSystem_, directory_.path() / "defaults");
+  }
+
+  testing::TemporaryDirectory directory_;
+  std::shared_ptr<LocalFileSystem> fileSystem_ = std::make_shared<LocalFileSystem>();
+};
+
+TEST_F(UserDefaultsTest, EveryKindOfValueSurvivesAReopen) {
+  {
+    auto defaults = open();
+    defaults->setBool(true, "flag");
+    defaults->setObject("7B2F", "id");
+    defaults->setObject(Json{{"a", 1}}, "map");
+    defaults->setData(Bytes{0, 1, 255}, "bytes");
+    defaults->setObject(3, "number");
+    defaults->setObject(1, "gone");
+    defaults->removeObjectForKey("gone");
+  }
+  const auto defaults = open();
+  EXPECT_TRUE(defaults->boolForKey("flag"));
+  EXPECT_EQ(defaults->stringForKey("id"), "7B2F");
+  EXPECT_EQ(defaults->objectForKey("map"), (Json{{"a", 1}}));
+  EXPECT_EQ(defaults->dataForKey("bytes"), (Bytes{0, 1, 255}));
+  EXPECT_TRUE(defaults->boolForKey("number"));
+  EXPECT_FALSE(defaults->objectForKey("gone").has_value());
+  EXPECT_TRUE(defaults->synchronize());
+}
+
+TEST_F(UserDefaultsTest, AbsentAndMistypedValuesReadAsNothingOrFalse) {
+  const auto defaults = open();
+  defaults->setObject("yes", "text");
+  EXPECT_FALSE(defaults->boolForKey("missing"));
+  EXPECT_FALSE(defaults->boolForKey("text"));
+  EXPECT_FALSE(defaults->stringForKey("missing").has_value());
+  EXPECT_FALSE(defaults->dataForKey("text").has_value());
+  defaults->setObject(0, "zero");
+  EXPECT_FALSE(defaults->boolForKey("zero"));
+}
+
+TEST_F(UserDefaultsTest, DamagedOrForeignFileReadsAsEmptyAndIsReplacedOnTheNextWrite) {
+  {
+    auto defaults = open();
+    defaults->setBool(true, "flag");
+  }
+  const auto path = directory_.path() / "defaults";
+  auto bytes = *fileSystem_->readFile(path);
+  for (const auto& damaged : {Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2),
+                              Bytes{'{', '}', '\n'}, Bytes{}}) {
+    ASSERT_TRUE(fileSystem_->writeFileAtomically(path, damaged));
+    auto defaults = open();
+    EXPECT_FALSE(defaults->boolForKey("flag"));
+    defaults->setBool(true, "again");
+    EXPECT_TRUE(open()->boolForKey("again"));
+  }
+  bytes[bytes.size() / 2] ^= 0x40;
+  ASSERT_TRUE(fileSystem_->writeFileAtomically(path, bytes));
+  EXPECT_FALSE(open()->boolForKey("flag"));
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteIsReportedBySynchronize) {
+  // A directory where the file should be: every write fails.
+  std::filesystem::create_directories(directory_.path() / "defaults");
+  auto defaults = open();
+  defaults->setBool(true, "flag");
+  EXPECT_TRUE(defaults->boolForKey("flag")) << "the value is kept in memory";
+  EXPECT_FALSE(defaults->synchronize());
+  std::filesystem::remove(directory_.path() / "defaults");
+  EXPECT_TRUE(defaults->synchronize());
+  EXPECT_TRUE(open()->boolForKey("flag"));
+}
+
+}  // namespace
+}  // namespace trevalo::platform
