@@ -36,8 +36,8 @@ struct Batch final : Archivable {
   static constexpr const char* kArchiveClassName = "BenchBatch";
   Batch() = default;
   explicit Batch(KeyedUnarchiver& coder)
-      : samples(coder.decodeArrayOfObjectsOfClass<Sample>("self.samples").value_or(
-            std::vector<std::shared_ptr<Sample>>{})) {}
+      : samples(coder.decodeArrayOfObjectsOfClass<Sample>("self.samples")
+                    .value_or(std::vector<std::shared_ptr<Sample>>{})) {}
   std::string archiveClassName() const override { return kArchiveClassName; }
   void encodeWithCoder(KeyedArchiver& coder) const override {
     coder.encodeObjects(samples, "self.samples");
@@ -47,7 +47,8 @@ struct Batch final : Archivable {
 
 std::shared_ptr<Batch> makeBatch(int count) {
   auto batch = std::make_shared<Batch>();
-  for (int i = 0; i < count; ++i) batch->samples.push_back(std::make_shared<Sample>(i * 0.5, i));
+  for (int i = 0; i < count; ++i)
+    batch->samples.push_back(std::make_shared<Sample>(i * 0.5, i));
   return batch;
 }
 
@@ -66,7 +67,8 @@ BENCHMARK(BM_ArchiveWriteAndRead1000Records)->Unit(benchmark::kMillisecond);
 
 void BM_ArchiveWrite1000Records(benchmark::State& state) {
   const auto batch = makeBatch(1000);
-  for (auto _ : state) benchmark::DoNotOptimize(KeyedArchiver::archivedDataWithRootObject(batch));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(KeyedArchiver::archivedDataWithRootObject(batch));
 }
 BENCHMARK(BM_ArchiveWrite1000Records)->Unit(benchmark::kMillisecond);
 
@@ -81,7 +83,8 @@ BENCHMARK(BM_ArchiveRead1000Records)->Unit(benchmark::kMillisecond);
 // The same archive written to a file atomically and flushed to the disk.
 void BM_ArchiveRootObjectToFile1000Records(benchmark::State& state) {
   const auto directory = std::filesystem::temp_directory_path() / "trevalo-bench-archive";
-  const auto previous = Platform::install(SimulatedPlatform::make({.documentsDirectory = directory}));
+  const auto previous =
+      Platform::install(SimulatedPlatform::make({.documentsDirectory = directory}));
   const auto batch = makeBatch(1000);
   for (auto _ : state) {
     if (!KeyedArchiver::archiveRootObject(batch, directory / "batch.dat")) {

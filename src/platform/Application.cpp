@@ -57,7 +57,8 @@ void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
 std::vector<BackgroundTaskIdentifier> Application::activeBackgroundTasks() const {
   const std::lock_guard lock(mutex_);
   std::vector<BackgroundTaskIdentifier> identifiers;
-  for (const auto& [identifier, handler] : tasks_) identifiers.push_back(identifier);
+  for (const auto& [identifier, handler] : tasks_)
+    identifiers.push_back(identifier);
   return identifiers;
 }
 

@@ -28,6 +28,8 @@ inline constexpr const char* kDateTag = "$d";
 inline constexpr const char* kLocationTag = "$l";
 inline constexpr const char* kJsonTag = "$j";
 
-inline bool isReservedKey(std::string_view key) { return !key.empty() && key.front() == '$'; }
+inline bool isReservedKey(std::string_view key) {
+  return !key.empty() && key.front() == '$';
+}
 
 }  // namespace trevalo::platform::archive_format

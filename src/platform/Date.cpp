@@ -8,7 +8,9 @@
 
 namespace trevalo::platform {
 
-Date Date::now() { return Platform::current().clock().now(); }
+Date Date::now() {
+  return Platform::current().clock().now();
+}
 
 std::string Date::description() const {
   if (!std::isfinite(seconds_)) return std::to_string(seconds_);

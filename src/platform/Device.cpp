@@ -115,7 +115,8 @@ std::string Device::makeUuid() {
   std::uint8_t bytes[16];
   for (int i = 0; i < 16; i += 8) {
     const std::uint64_t word = generator();
-    for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<std::uint8_t>(word >> (8 * k));
+    for (int k = 0; k < 8; ++k)
+      bytes[i + k] = static_cast<std::uint8_t>(word >> (8 * k));
   }
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant

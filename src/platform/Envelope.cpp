@@ -14,7 +14,8 @@ constexpr std::array<std::uint32_t, 256> makeCrcTable() {
   std::array<std::uint32_t, 256> table{};
   for (std::uint32_t i = 0; i < 256; ++i) {
     std::uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
     table[i] = c;
   }
   return table;
@@ -26,7 +27,8 @@ constexpr auto kCrcTable = makeCrcTable();
 
 std::uint32_t Envelope::crc32(std::span<const std::uint8_t> bytes) noexcept {
   std::uint32_t c = 0xFFFFFFFFu;
-  for (const std::uint8_t b : bytes) c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
+  for (const std::uint8_t b : bytes)
+    c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
 

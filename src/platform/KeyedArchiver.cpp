@@ -79,7 +79,9 @@ KeyedArchiver::KeyedArchiver() : state_(std::make_unique<State>()) {}
 
 KeyedArchiver::~KeyedArchiver() = default;
 
-void KeyedArchiver::encodeBool(bool value, std::string_view key) { state_->put(key, value); }
+void KeyedArchiver::encodeBool(bool value, std::string_view key) {
+  state_->put(key, value);
+}
 
 void KeyedArchiver::encodeInt(std::int32_t value, std::string_view key) {
   state_->put(key, value);
@@ -89,7 +91,9 @@ void KeyedArchiver::encodeInt64(std::int64_t value, std::string_view key) {
   state_->put(key, value);
 }
 
-void KeyedArchiver::encodeDouble(double value, std::string_view key) { state_->put(key, value); }
+void KeyedArchiver::encodeDouble(double value, std::string_view key) {
+  state_->put(key, value);
+}
 
 void KeyedArchiver::encodeObject(const std::shared_ptr<const Archivable>& object,
                                  std::string_view key) {
@@ -110,10 +114,10 @@ void KeyedArchiver::encodeLocation(const std::optional<Location>& value, std::st
     state_->put(key, nullptr);
     return;
   }
-  Json fields = Json::array({value->coordinate().latitude, value->coordinate().longitude,
-                             value->altitude(), value->horizontalAccuracy(),
-                             value->verticalAccuracy(), value->course(), value->speed(),
-                             value->timestamp().timeIntervalSince1970()});
+  Json fields =
+      Json::array({value->coordinate().latitude, value->coordinate().longitude, value->altitude(),
+                   value->horizontalAccuracy(), value->verticalAccuracy(), value->course(),
+                   value->speed(), value->timestamp().timeIntervalSince1970()});
   state_->put(key, Json::object({{format::kLocationTag, std::move(fields)}}));
 }
 
@@ -124,12 +128,14 @@ void KeyedArchiver::encodeJson(const Json& value, std::string_view key) {
 void KeyedArchiver::encodeObjectList(const std::vector<std::shared_ptr<const Archivable>>& objects,
                                      std::string_view key) {
   Json list = Json::array();
-  for (const auto& object : objects) list.push_back(state_->reference(*this, object));
+  for (const auto& object : objects)
+    list.push_back(state_->reference(*this, object));
   state_->put(key, Json::object({{format::kListTag, std::move(list)}}));
 }
 
 Bytes KeyedArchiver::encodedData() {
-  if (state_->finished) throw Exception(Exception::kInternalInconsistency, "archive already finished");
+  if (state_->finished)
+    throw Exception(Exception::kInternalInconsistency, "archive already finished");
   state_->finished = true;
   Json document = Json::object();
   document[format::kArchiverKey] = format::kArchiverName;

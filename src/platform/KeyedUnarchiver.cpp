@@ -15,7 +15,9 @@ namespace format = archive_format;
 
 namespace {
 
-std::string inQuotes(std::string_view key) { return "'" + std::string(key) + "'"; }
+std::string inQuotes(std::string_view key) {
+  return "'" + std::string(key) + "'";
+}
 
 // A tagged map {"<tag>": value} as written by the archiver.
 const Json* tagged(const Json& value, const char* tag) {
@@ -42,8 +44,7 @@ Json parseDocument(std::span<const std::uint8_t> data) {
   };
   require(document.is_object(), "the document is not a map");
   const auto archiver = document.find(format::kArchiverKey);
-  require(archiver != document.end() && *archiver == format::kArchiverName,
-          "unknown archiver");
+  require(archiver != document.end() && *archiver == format::kArchiverName, "unknown archiver");
   const auto version = document.find(format::kVersionKey);
   require(version != document.end() && version->is_number_integer(), "missing version");
   if (version->get<std::int64_t>() != format::kVersion) {
@@ -51,7 +52,8 @@ Json parseDocument(std::span<const std::uint8_t> data) {
   }
   const auto classes = document.find(format::kClassesKey);
   require(classes != document.end() && classes->is_array(), "missing class table");
-  for (const auto& name : *classes) require(name.is_string(), "class names must be text");
+  for (const auto& name : *classes)
+    require(name.is_string(), "class names must be text");
   const auto objects = document.find(format::kObjectsKey);
   require(objects != document.end() && objects->is_array(), "missing object table");
   for (const auto& object : *objects) {
@@ -92,8 +94,8 @@ struct KeyedUnarchiver::State {
     if (decoding[index]) throw ArchiveError("the archive holds a cycle");
 
     const Json& fields = (*objects)[index];
-    const auto& name = (*classes)[fields[format::kClassKey].get<std::size_t>()]
-                           .get_ref<const std::string&>();
+    const auto& name =
+        (*classes)[fields[format::kClassKey].get<std::size_t>()].get_ref<const std::string&>();
     const auto decoder = ArchiveRegistry::shared().decoderForClass(name);
     if (!decoder) throw ArchiveError("unknown record class " + inQuotes(name));
 
@@ -253,7 +255,8 @@ std::optional<std::vector<std::shared_ptr<Archivable>>> KeyedUnarchiver::decodeO
   if (!list || !list->is_array()) State::wrongKind(key, "a list of records");
   std::vector<std::shared_ptr<Archivable>> result;
   result.reserve(list->size());
-  for (const auto& element : *list) result.push_back(state_->fromValue(*this, element, key));
+  for (const auto& element : *list)
+    result.push_back(state_->fromValue(*this, element, key));
   return result;
 }
 

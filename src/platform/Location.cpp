@@ -27,8 +27,8 @@ double Location::distanceFromLocation(const Location& other) const {
   }
   double metres = 0.0;
   GeographicLib::Geodesic::WGS84().Inverse(coordinate_.latitude, coordinate_.longitude,
-                                           other.coordinate_.latitude,
-                                           other.coordinate_.longitude, metres);
+                                           other.coordinate_.latitude, other.coordinate_.longitude,
+                                           metres);
   return metres;
 }
 

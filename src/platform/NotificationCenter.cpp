@@ -58,8 +58,7 @@ NotificationCenter::NotificationCenter() : core_(std::make_shared<Core>()) {}
 
 NotificationCenter::~NotificationCenter() = default;
 
-NotificationCenter::Observation NotificationCenter::addObserver(std::string name,
-                                                                Handler handler) {
+NotificationCenter::Observation NotificationCenter::addObserver(std::string name, Handler handler) {
   auto entry = std::make_shared<Observation::Entry>();
   entry->name = std::move(name);
   entry->handler = std::move(handler);
@@ -92,9 +91,9 @@ void NotificationCenter::postNotificationName(std::string name, std::any object)
 
 std::size_t NotificationCenter::observerCount(const std::string& name) const {
   const std::lock_guard lock(core_->mutex);
-  return static_cast<std::size_t>(std::count_if(
-      core_->entries.begin(), core_->entries.end(),
-      [&](const auto& entry) { return entry->name == name; }));
+  return static_cast<std::size_t>(
+      std::count_if(core_->entries.begin(), core_->entries.end(),
+                    [&](const auto& entry) { return entry->name == name; }));
 }
 
 }  // namespace trevalo::platform

@@ -30,7 +30,9 @@ void Operation::start() {
   main();
 }
 
-void Operation::cancel() { cancelled_.store(true, std::memory_order_release); }
+void Operation::cancel() {
+  cancelled_.store(true, std::memory_order_release);
+}
 
 void Operation::willChangeValueForKey(std::string_view) {}
 

@@ -9,7 +9,9 @@
 
 namespace trevalo::platform {
 
-void OperationQueueCore::stateChanged() { pump(); }
+void OperationQueueCore::stateChanged() {
+  pump();
+}
 
 void OperationQueueCore::returnedFromStart(const Operation* operation) {
   {
@@ -30,8 +32,8 @@ void OperationQueueCore::pump() {
     auto occupiesSlot = [](const Entry& e) {
       return e.insideStart || (e.startedByQueue && e.operation->isExecuting());
     };
-    auto running = static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(),
-                                                          occupiesSlot));
+    auto running =
+        static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), occupiesSlot));
     for (auto& entry : entries) {
       if (maxConcurrent >= 0 && running >= static_cast<std::size_t>(maxConcurrent)) break;
       if (entry.startedByQueue || entry.operation->isExecuting()) continue;
@@ -110,10 +112,13 @@ std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
   return result;
 }
 
-std::size_t OperationQueue::operationCount() const { return operations().size(); }
+std::size_t OperationQueue::operationCount() const {
+  return operations().size();
+}
 
 void OperationQueue::cancelAllOperations() {
-  for (auto& operation : operations()) operation->cancel();
+  for (auto& operation : operations())
+    operation->cancel();
 }
 
 }  // namespace trevalo::platform

@@ -18,8 +18,7 @@ struct OperationQueueCore : std::enable_shared_from_this<OperationQueueCore> {
     bool insideStart = false;  // handed to the executor and its start() has not returned yet
   };
 
-  explicit OperationQueueCore(std::shared_ptr<Executor> executor)
-      : executor(std::move(executor)) {}
+  explicit OperationQueueCore(std::shared_ptr<Executor> executor) : executor(std::move(executor)) {}
 
   // An operation announced a state change: drop finished operations, start what now fits.
   void stateChanged();

@@ -24,9 +24,8 @@ Installation& installation() {
 
 Platform::Platform(Services services) : services_(std::move(services)) {
   const bool complete = services_.clock && services_.runLoop && services_.operationExecutor &&
-                        services_.globalQueue && services_.fileSystem &&
-                        services_.userDefaults && services_.notificationCenter &&
-                        services_.device && services_.application &&
+                        services_.globalQueue && services_.fileSystem && services_.userDefaults &&
+                        services_.notificationCenter && services_.device && services_.application &&
                         services_.locationManagerFactory;
   if (!complete) throw Exception(Exception::kInvalidArgument, "a platform service is missing");
 }
@@ -92,6 +91,8 @@ std::optional<std::string> Platform::advertisingIdentifier() const {
   return read(services_.advertisingIdentifier);
 }
 
-std::optional<std::string> Platform::carrierName() const { return read(services_.carrierName); }
+std::optional<std::string> Platform::carrierName() const {
+  return read(services_.carrierName);
+}
 
 }  // namespace trevalo::platform

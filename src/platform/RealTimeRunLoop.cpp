@@ -13,7 +13,9 @@ constexpr double kLongestWaitSeconds = 3600.0;
 
 RealTimeRunLoop::RealTimeRunLoop(std::shared_ptr<const Clock> clock) : RunLoop(std::move(clock)) {}
 
-RealTimeRunLoop::~RealTimeRunLoop() { stopThread(); }
+RealTimeRunLoop::~RealTimeRunLoop() {
+  stopThread();
+}
 
 void RealTimeRunLoop::stopThread() {
   if (thread_.joinable()) {
@@ -22,9 +24,13 @@ void RealTimeRunLoop::stopThread() {
   }
 }
 
-void RealTimeRunLoop::run() { loop(std::nullopt); }
+void RealTimeRunLoop::run() {
+  loop(std::nullopt);
+}
 
-void RealTimeRunLoop::runFor(double seconds) { loop(clock().systemUptime() + seconds); }
+void RealTimeRunLoop::runFor(double seconds) {
+  loop(clock().systemUptime() + seconds);
+}
 
 void RealTimeRunLoop::stop() {
   {
@@ -64,10 +70,10 @@ void RealTimeRunLoop::loop(std::optional<double> deadlineUptime) {
     if (deadlineUptime) wakeAt = std::min(wakeAt, *deadlineUptime);
     const double wait = std::min(wakeAt - clock().systemUptime(), kLongestWaitSeconds);
     if (wait > 0) {
-      wake_.wait_for(lock,
-                     std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::duration<double>(wait)),
-                     [this] { return woken_ || stopRequested_; });
+      wake_.wait_for(
+          lock,
+          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(wait)),
+          [this] { return woken_ || stopRequested_; });
     }
     woken_ = false;
   }

@@ -27,7 +27,8 @@ RunLoop::~RunLoop() {
     const std::lock_guard lock(core_->mutex);
     timers.swap(core_->timers);
   }
-  for (auto& [key, timer] : timers) timer->invalidate();
+  for (auto& [key, timer] : timers)
+    timer->invalidate();
 }
 
 void RunLoop::post(Task task) {

@@ -7,7 +7,9 @@
 namespace trevalo::platform {
 
 namespace {
-std::string flag(bool value) { return value ? "true" : "false"; }
+std::string flag(bool value) {
+  return value ? "true" : "false";
+}
 }  // namespace
 
 SimulatedLocationManager::SimulatedLocationManager(std::shared_ptr<RunLoop> runLoop)
@@ -247,14 +249,14 @@ bool SimulatedLocationManager::deliverRegionEvent(const std::string& identifier,
     }
   }
   if (!region) return false;
-  deliver([region = *region, entry](SimulatedLocationManager& self,
-                                    LocationManagerDelegate& delegate) {
-    if (entry) {
-      delegate.locationManagerDidEnterRegion(self, region);
-    } else {
-      delegate.locationManagerDidExitRegion(self, region);
-    }
-  });
+  deliver(
+      [region = *region, entry](SimulatedLocationManager& self, LocationManagerDelegate& delegate) {
+        if (entry) {
+          delegate.locationManagerDidEnterRegion(self, region);
+        } else {
+          delegate.locationManagerDidExitRegion(self, region);
+        }
+      });
   return true;
 }
 

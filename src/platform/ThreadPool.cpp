@@ -17,7 +17,8 @@ struct ThreadPool::State {
 ThreadPool::ThreadPool(std::size_t threadCount) : state_(std::make_shared<State>()) {
   const std::size_t count = std::max<std::size_t>(threadCount, 1);
   workers_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) workers_.emplace_back(work, state_);
+  for (std::size_t i = 0; i < count; ++i)
+    workers_.emplace_back(work, state_);
 }
 
 ThreadPool::~ThreadPool() {

@@ -52,7 +52,9 @@ bool UserDefaults::boolForKey(std::string_view key) const {
   return false;
 }
 
-void UserDefaults::setBool(bool value, std::string_view key) { setObject(Json(value), key); }
+void UserDefaults::setBool(bool value, std::string_view key) {
+  setObject(Json(value), key);
+}
 
 std::optional<std::string> UserDefaults::stringForKey(std::string_view key) const {
   const auto value = objectForKey(key);

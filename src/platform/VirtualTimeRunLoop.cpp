@@ -70,8 +70,8 @@ bool VirtualTimeRunLoop::runUntil(const std::function<bool()>& done,
     runUntilIdle();
     if (done()) return true;
     std::unique_lock lock(signal_->mutex);
-    const bool arrived = signal_->arrived.wait_until(
-        lock, deadline, [&] { return signal_->generation != seen; });
+    const bool arrived =
+        signal_->arrived.wait_until(lock, deadline, [&] { return signal_->generation != seen; });
     if (!arrived) {
       lock.unlock();
       runUntilIdle();

@@ -1,3 +1,5 @@
+#include "trevalo/platform/KeyedArchiver.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -6,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include "support/PlatformTest.h"
-#include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo::platform {
@@ -15,8 +16,7 @@ namespace {
 struct Point final : Archivable {
   static constexpr const char* kArchiveClassName = "TestPoint";
   Point(double x, double y) : x(x), y(y) {}
-  explicit Point(KeyedUnarchiver& coder)
-      : x(coder.decodeDouble("x")), y(coder.decodeDouble("y")) {}
+  explicit Point(KeyedUnarchiver& coder) : x(coder.decodeDouble("x")), y(coder.decodeDouble("y")) {}
   std::string archiveClassName() const override { return kArchiveClassName; }
   void encodeWithCoder(KeyedArchiver& coder) const override {
     coder.encodeDouble(x, "x");
@@ -84,7 +84,9 @@ struct Square final : Shape {
   double area() const override { return side * side; }
   double side;
 };
-void Shape::registerArchivableSubclasses() { ArchiveRegistry::shared().registerClass<Square>(); }
+void Shape::registerArchivableSubclasses() {
+  ArchiveRegistry::shared().registerClass<Square>();
+}
 
 // Written by someone whose class this process does not know.
 struct Stranger final : Archivable {
@@ -227,9 +229,9 @@ TEST_F(KeyedArchiverTest, FilesRoundTripAndAMissingFileReadsAsNothing) {
   const auto route = KeyedUnarchiver::unarchiveObjectOfClassWithFile<Route>(file);
   ASSERT_TRUE(route);
   EXPECT_EQ(route->count, -123456);
-  EXPECT_EQ(KeyedUnarchiver::dumpAsJson(*platform().fileSystem().readFile(file))["objects"][0]
-                ["$class"],
-            "TestRoute");
+  EXPECT_EQ(
+      KeyedUnarchiver::dumpAsJson(*platform().fileSystem().readFile(file))["objects"][0]["$class"],
+      "TestRoute");
 }
 
 // A process killed at any instant of a write leaves a file that reads back whole: the old
@@ -240,7 +242,8 @@ TEST_F(KeyedArchiverTest, AWriteKilledAtAnyInstantLeavesAWholeArchive) {
     auto route = std::make_shared<Route>();
     route->count = count;
     route->points.emplace();
-    for (int i = 0; i < 20000; ++i) route->points->push_back(std::make_shared<Point>(i, count));
+    for (int i = 0; i < 20000; ++i)
+      route->points->push_back(std::make_shared<Point>(i, count));
     return route;
   };
   const auto first = make(1);

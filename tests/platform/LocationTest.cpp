@@ -19,7 +19,8 @@ TEST(LocationTest, GeodesicDistanceOnTheEllipsoid) {
   EXPECT_NEAR(at(0, 0).distanceFromLocation(at(1, 0)), 110574.4, 0.1);
   EXPECT_NEAR(at(89, 0).distanceFromLocation(at(90, 0)), 111693.9, 0.1);
   EXPECT_EQ(at(10, 20).distanceFromLocation(at(10, 20)), 0.0);
-  EXPECT_DOUBLE_EQ(at(1, 2).distanceFromLocation(at(3, 4)), at(3, 4).distanceFromLocation(at(1, 2)));
+  EXPECT_DOUBLE_EQ(at(1, 2).distanceFromLocation(at(3, 4)),
+                   at(3, 4).distanceFromLocation(at(1, 2)));
   EXPECT_TRUE(std::isnan(at(-180, -180).distanceFromLocation(at(0, 0))));
 }
 

@@ -14,7 +14,8 @@ TEST(NotificationCenterTest, DeliversByNameInRegistrationOrderWithTheObject) {
   auto first = center.addObserver("changed", [&](const Notification& n) {
     log.push_back("first:" + std::to_string(std::any_cast<int>(n.object)));
   });
-  auto second = center.addObserver("changed", [&](const Notification&) { log.push_back("second"); });
+  auto second =
+      center.addObserver("changed", [&](const Notification&) { log.push_back("second"); });
   auto other = center.addObserver("other", [&](const Notification&) { log.push_back("other"); });
 
   center.postNotificationName("changed", 42);

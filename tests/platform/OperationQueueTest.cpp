@@ -53,7 +53,8 @@ TEST_F(OperationQueueTest, SerialQueueRunsBlocksOneAtATimeInOrder) {
   OperationQueue queue;
   queue.setMaxConcurrentOperationCount(1);
   std::vector<int> order;
-  for (int i = 0; i < 5; ++i) queue.addOperationWithBlock([&order, i] { order.push_back(i); });
+  for (int i = 0; i < 5; ++i)
+    queue.addOperationWithBlock([&order, i] { order.push_back(i); });
   EXPECT_EQ(queue.operationCount(), 5u);
   runUntilIdle();
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
@@ -155,7 +156,8 @@ TEST(OperationQueueThreadsTest, SerialQueueOnAThreadPoolNeverOverlaps) {
   ASSERT_EQ(all.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
   EXPECT_EQ(overlaps, 0);
   ASSERT_EQ(order.size(), static_cast<std::size_t>(kCount));
-  for (int i = 0; i < kCount; ++i) EXPECT_EQ(order[i], i);
+  for (int i = 0; i < kCount; ++i)
+    EXPECT_EQ(order[i], i);
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ TEST(RealTimeRunLoopTest, RepeatingTimerFiresUntilInvalidatedAndRunForReturns) {
     if (++ticks == 3) timer->invalidate();
   });
   loop.runFor(60.0 / 1000.0);
-  while (timer->isValid()) loop.runFor(0.05);  // a loaded machine may need longer
+  while (timer->isValid())
+    loop.runFor(0.05);  // a loaded machine may need longer
   EXPECT_EQ(ticks, 3);
 }
 

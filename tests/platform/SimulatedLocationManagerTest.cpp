@@ -10,7 +10,8 @@ namespace {
 struct RecordingDelegate final : LocationManagerDelegate {
   void locationManagerDidUpdateLocations(LocationManager&,
                                          const std::vector<Location>& locations) override {
-    for (const auto& l : locations) log.push_back("fix:" + std::to_string(int(l.coordinate().latitude)));
+    for (const auto& l : locations)
+      log.push_back("fix:" + std::to_string(int(l.coordinate().latitude)));
   }
   void locationManagerDidFailWithError(LocationManager&, const Error& error) override {
     log.push_back("error:" + std::to_string(error.code()));
@@ -50,8 +51,7 @@ TEST_F(SimulatedLocationManagerTest, RecordsCallsAndPropertyWritesInOrder) {
   EXPECT_EQ(manager.calls(),
             (std::vector<std::string>{"distanceFilter=4", "activityType=3", "desiredAccuracy=-1",
                                       "pausesLocationUpdatesAutomatically=false",
-                                      "startUpdatingLocation",
-                                      "headingFilter=9223372036854775808",
+                                      "startUpdatingLocation", "headingFilter=9223372036854775808",
                                       "startMonitoringForRegion:tr_geofence0"}));
   EXPECT_EQ(manager.distanceFilter(), 4.0);
   manager.clearCalls();

@@ -60,8 +60,8 @@ TEST_F(UserDefaultsTest, DamagedOrForeignFileReadsAsEmptyAndIsReplacedOnTheNextW
   }
   const auto path = directory_.path() / "defaults";
   auto bytes = *fileSystem_->readFile(path);
-  for (const auto& damaged : {Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2),
-                              Bytes{'{', '}', '\n'}, Bytes{}}) {
+  for (const auto& damaged :
+       {Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2), Bytes{'{', '}', '\n'}, Bytes{}}) {
     ASSERT_TRUE(fileSystem_->writeFileAtomically(path, damaged));
     auto defaults = open();
     EXPECT_FALSE(defaults->boolForKey("flag"));

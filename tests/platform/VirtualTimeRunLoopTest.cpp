@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/PlatformTest.h"
@@ -25,7 +25,8 @@ TEST_F(VirtualTimeRunLoopTest, TimersFireInDueOrderAtTheirDueTimes) {
   std::vector<std::pair<std::string, double>> fired;
   auto& loop = runLoop();
   const auto late = loop.scheduleTimer(30.0, false, [&] { fired.emplace_back("late", elapsed()); });
-  const auto early = loop.scheduleTimer(10.0, false, [&] { fired.emplace_back("early", elapsed()); });
+  const auto early =
+      loop.scheduleTimer(10.0, false, [&] { fired.emplace_back("early", elapsed()); });
   const auto tie = loop.scheduleTimer(10.0, false, [&] { fired.emplace_back("tie", elapsed()); });
 
   advanceBy(25.0);
@@ -45,9 +46,8 @@ TEST_F(VirtualTimeRunLoopTest, OneShotTimerIsInvalidOnceFiredAndReleasesWhatItCa
   const std::weak_ptr<int> watch = token;
   bool validInside = true;
   std::shared_ptr<Timer> timer;
-  timer = runLoop().scheduleTimer(5.0, false, [&validInside, &timer, token] {
-    validInside = timer->isValid();
-  });
+  timer = runLoop().scheduleTimer(
+      5.0, false, [&validInside, &timer, token] { validInside = timer->isValid(); });
   token.reset();
 
   EXPECT_TRUE(timer->isValid());

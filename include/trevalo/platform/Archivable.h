@@ -27,10 +27,10 @@ class Archivable {
 };
 
 template <class T>
-concept DecodableRecord =
-    std::derived_from<T, Archivable> && requires { T::kArchiveClassName; } &&
-    (requires(KeyedUnarchiver& coder) {
-      { T::initWithCoder(coder) } -> std::convertible_to<std::shared_ptr<T>>;
-    } || std::constructible_from<T, KeyedUnarchiver&>);
+concept DecodableRecord = std::derived_from<T, Archivable> && requires {
+  T::kArchiveClassName;
+} &&(requires(KeyedUnarchiver& coder) {
+  { T::initWithCoder(coder) } -> std::convertible_to<std::shared_ptr<T>>;
+} || std::constructible_from<T, KeyedUnarchiver&>);
 
 }  // namespace trevalo::platform

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "trevalo/Json.h"
+#include "trevalo/platform/Archivable.h"
 #include "trevalo/platform/ArchiveError.h"
 #include "trevalo/platform/ArchiveRegistry.h"
-#include "trevalo/platform/Archivable.h"
 #include "trevalo/platform/Bytes.h"
 #include "trevalo/platform/Date.h"
 #include "trevalo/platform/KeyedArchiver.h"
@@ -56,14 +56,14 @@ class KeyedUnarchiver {
 
   // A list of records of class T; nothing when absent. Null entries are kept as null.
   template <class T>
-  std::optional<std::vector<std::shared_ptr<T>>> decodeArrayOfObjectsOfClass(
-      std::string_view key) {
+  std::optional<std::vector<std::shared_ptr<T>>> decodeArrayOfObjectsOfClass(std::string_view key) {
     ensureRegistered<T>();
     auto list = decodeObjectList(key);
     if (!list) return std::nullopt;
     std::vector<std::shared_ptr<T>> result;
     result.reserve(list->size());
-    for (auto& object : *list) result.push_back(castTo<T>(std::move(object)));
+    for (auto& object : *list)
+      result.push_back(castTo<T>(std::move(object)));
     return result;
   }
 

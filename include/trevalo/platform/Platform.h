@@ -30,11 +30,11 @@ class Platform {
 
   struct Services {
     std::shared_ptr<Clock> clock;
-    std::shared_ptr<RunLoop> runLoop;                // the SDK's main thread
-    std::shared_ptr<Executor> operationExecutor;     // where operation queues run
-    std::shared_ptr<Executor> globalQueue;           // fire-and-forget background work
+    std::shared_ptr<RunLoop> runLoop;             // the SDK's main thread
+    std::shared_ptr<Executor> operationExecutor;  // where operation queues run
+    std::shared_ptr<Executor> globalQueue;        // fire-and-forget background work
     std::shared_ptr<FileSystem> fileSystem;
-    std::filesystem::path documentsDirectory;        // where the SDK keeps its files
+    std::filesystem::path documentsDirectory;  // where the SDK keeps its files
     std::shared_ptr<UserDefaults> userDefaults;
     std::shared_ptr<NotificationCenter> notificationCenter;
     std::shared_ptr<Device> device;
@@ -65,9 +65,7 @@ class Platform {
     return services_.documentsDirectory;
   }
   UserDefaults& userDefaults() const noexcept { return *services_.userDefaults; }
-  NotificationCenter& notificationCenter() const noexcept {
-    return *services_.notificationCenter;
-  }
+  NotificationCenter& notificationCenter() const noexcept { return *services_.notificationCenter; }
   Device& device() const noexcept { return *services_.device; }
   Application& application() const noexcept { return *services_.application; }
 
