@@ -131,7 +131,7 @@ TEST_F(TRVellLocationArchiveTest, WritesTheDocumentedKeysInOrder) {
   EXPECT_EQ(dump["objects"][2]["$class"], "CLHeadingCustom");
 }
 
-// Stands in for a damaged or foreign record filed under the enriched location's class name.
+// Stand in for damaged or foreign records filed under the enriched location's class name.
 struct LocationlessRecord final : platform::Archivable {
   std::string archiveClassName() const override { return TRVellLocation::kArchiveClassName; }
   void encodeWithCoder(KeyedArchiver& coder) const override {
@@ -139,11 +139,21 @@ struct LocationlessRecord final : platform::Archivable {
   }
 };
 
-TEST_F(TRVellLocationArchiveTest, ARecordWithoutItsLocationIsRefused) {
-  const auto data =
-      KeyedArchiver::archivedDataWithRootObject(std::make_shared<LocationlessRecord>());
-  EXPECT_THROW(KeyedUnarchiver::unarchiveObjectOfClass<TRVellLocation>(data),
-               platform::ArchiveError);
+struct NullSampleRecord final : platform::Archivable {
+  std::string archiveClassName() const override { return TRVellLocation::kArchiveClassName; }
+  void encodeWithCoder(KeyedArchiver& coder) const override {
+    coder.encodeLocation(Location({1, 2}, 0, 5, -1, -1, -1, Date(3)), "self.location");
+    coder.encodeObjectList({nullptr}, "self.accelArray");
+  }
+};
+
+TEST_F(TRVellLocationArchiveTest, DamagedRecordsAreRefused) {
+  for (const auto& record : std::vector<std::shared_ptr<const platform::Archivable>>{
+           std::make_shared<LocationlessRecord>(), std::make_shared<NullSampleRecord>()}) {
+    const auto data = KeyedArchiver::archivedDataWithRootObject(record);
+    EXPECT_THROW(KeyedUnarchiver::unarchiveObjectOfClass<TRVellLocation>(data),
+                 platform::ArchiveError);
+  }
 }
 
 }  // namespace

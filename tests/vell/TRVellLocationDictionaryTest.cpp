@@ -130,16 +130,6 @@ TEST_F(TRVellLocationDictionaryTest, ReplaysARecordedSample) {
   EXPECT_EQ(replayed.bearing, 0);
 }
 
-TEST_F(TRVellLocationDictionaryTest, ReplayOfARecordingGivesBackLocationAndHeadings) {
-  const TRVellLocation original = sample(false, "Office");
-  const TRVellLocation replayed(original.dictionaryRepresentationForTracemoor());
-  EXPECT_EQ(replayed.location, original.location);
-  EXPECT_EQ(replayed.headingArray, original.headingArray);
-  ASSERT_EQ(replayed.accelArray.size(), 1u);
-  EXPECT_EQ(replayed.accelArray[0].acceleration, original.accelArray[0].acceleration);
-  EXPECT_FALSE(replayed.isIndoor);
-}
-
 TEST_F(TRVellLocationDictionaryTest, ReplayToleratesOddInput) {
   const TRVellLocation odd(Json::parse(R"({"latitude": "12.5", "longitude": 3,
       "headings": {"magneticHeading": 1}, "accelerometerData": [null, 4, {"accelerationX": 1}],

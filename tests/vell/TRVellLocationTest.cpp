@@ -47,14 +47,6 @@ TEST(TRVellLocationBearingTest, FirstSampleHasNoDistanceBearingOrSpread) {
   EXPECT_EQ(first->futureStdBearing, 0);
 }
 
-TEST(TRVellLocationBearingTest, BearingPointsBackTowardsThePreviousFix) {
-  EXPECT_NEAR(TRVellLocation::bearingPrev({kStep, 0}, {0, 0}), 180, 1e-9);  // moved north
-  EXPECT_NEAR(TRVellLocation::bearingPrev({-kStep, 0}, {0, 0}), 0, 1e-9);   // moved south
-  EXPECT_NEAR(TRVellLocation::bearingPrev({0, kStep}, {0, 0}), -90, 1e-9);  // moved east
-  EXPECT_NEAR(TRVellLocation::bearingPrev({0, -kStep}, {0, 0}), 90, 1e-9);  // moved west
-  EXPECT_NEAR(TRVellLocation::toDegrees(TRVellLocation::toRads(123.25)), 123.25, 1e-12);
-}
-
 struct FoldCase {
   const char* name;
   double previousBearing;
