@@ -1,16 +1,27 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace trevalo::platform::archive_format {
 
 // The layout of a keyed archive (CBOR inside an Envelope):
-//   {"$archiver": kArchiverName, "$version": 1, "$classes": [class names],
-//    "$objects": [{"$c": class index, <key>: <value>, ...}, ...], "$top": {<key>: <value>}}
-// A value is a CBOR number, Boolean, text or null, or one of the tagged maps
-//   {"$r": object index}, {"$a": [values]}, {"$d": seconds since 1970},
-//   {"$l": [latitude, longitude, altitude, horizontal accuracy, vertical accuracy, course,
-//           speed, timestamp]}, {"$j": any JSON value}.
+//   {"$archiver": kArchiverName, "$version": kVersion,
+//    "$classes": [class names], "$keys": [field keys],
+//    "$objects": [[class index, key index, value, key index, value, ...], ...],
+//    "$top": [key index, value, ...]}
+// Records are arrays and their keys are indices into one shared key table, so a list of many
+// records of one kind repeats no text and decodes without a string allocation per field.
+//
+// A value is a CBOR null, Boolean, number or text, or a tagged array [tag, payload...]:
+inline constexpr std::int64_t kReferenceTag = 0;  // [0, object index]
+inline constexpr std::int64_t kListTag = 1;       // [1, value, value, ...]
+inline constexpr std::int64_t kDateTag = 2;       // [2, seconds since 1970]
+inline constexpr std::int64_t kLocationTag = 3;   // [3, latitude, longitude, altitude,
+                                                  //  horizontal accuracy, vertical accuracy,
+                                                  //  course, speed, timestamp]
+inline constexpr std::int64_t kJsonTag = 4;       // [4, any JSON value]
+
 inline constexpr std::string_view kMagic = "TRKA";
 inline constexpr std::string_view kArchiverName = "trevalo.keyed-archive";
 inline constexpr int kVersion = 1;
@@ -18,16 +29,11 @@ inline constexpr int kVersion = 1;
 inline constexpr const char* kArchiverKey = "$archiver";
 inline constexpr const char* kVersionKey = "$version";
 inline constexpr const char* kClassesKey = "$classes";
+inline constexpr const char* kKeysKey = "$keys";
 inline constexpr const char* kObjectsKey = "$objects";
 inline constexpr const char* kTopKey = "$top";
-inline constexpr const char* kClassKey = "$c";
 
-inline constexpr const char* kReferenceTag = "$r";
-inline constexpr const char* kListTag = "$a";
-inline constexpr const char* kDateTag = "$d";
-inline constexpr const char* kLocationTag = "$l";
-inline constexpr const char* kJsonTag = "$j";
-
+// Keys starting with "$" are the container's own.
 inline bool isReservedKey(std::string_view key) {
   return !key.empty() && key.front() == '$';
 }

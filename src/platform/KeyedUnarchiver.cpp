@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "platform/ArchiveFormat.h"
@@ -19,11 +20,16 @@ std::string inQuotes(std::string_view key) {
   return "'" + std::string(key) + "'";
 }
 
-// A tagged map {"<tag>": value} as written by the archiver.
-const Json* tagged(const Json& value, const char* tag) {
-  if (!value.is_object() || value.size() != 1) return nullptr;
-  const auto it = value.find(tag);
-  return it == value.end() ? nullptr : &*it;
+// The payload of a tagged value [tag, payload...], or nothing when `value` is not one.
+const Json* taggedPayload(const Json& value, std::int64_t tag, std::size_t payloadSize) {
+  if (!value.is_array() || value.size() != payloadSize + 1) return nullptr;
+  const Json& first = value[0];
+  if (!first.is_number_integer() || first.get<std::int64_t>() != tag) return nullptr;
+  return &value[1];
+}
+
+bool isIndexBelow(const Json& value, std::size_t bound) {
+  return value.is_number_unsigned() && value.get<std::uint64_t>() < bound;
 }
 
 Json parseDocument(std::span<const std::uint8_t> data) {
@@ -42,29 +48,40 @@ Json parseDocument(std::span<const std::uint8_t> data) {
   const auto require = [](bool condition, const char* what) {
     if (!condition) throw ArchiveError(std::string("malformed archive: ") + what);
   };
+  const auto member = [&](const char* key) -> const Json& {
+    const auto it = document.find(key);
+    require(it != document.end(), "a table is missing");
+    return *it;
+  };
   require(document.is_object(), "the document is not a map");
-  const auto archiver = document.find(format::kArchiverKey);
-  require(archiver != document.end() && *archiver == format::kArchiverName, "unknown archiver");
-  const auto version = document.find(format::kVersionKey);
-  require(version != document.end() && version->is_number_integer(), "missing version");
-  if (version->get<std::int64_t>() != format::kVersion) {
-    throw ArchiveError("unsupported archive version " + version->dump());
+  require(member(format::kArchiverKey) == format::kArchiverName, "unknown archiver");
+  const Json& version = member(format::kVersionKey);
+  require(version.is_number_integer(), "missing version");
+  if (version.get<std::int64_t>() != format::kVersion) {
+    throw ArchiveError("unsupported archive version " + version.dump());
   }
-  const auto classes = document.find(format::kClassesKey);
-  require(classes != document.end() && classes->is_array(), "missing class table");
-  for (const auto& name : *classes)
+  const Json& classes = member(format::kClassesKey);
+  const Json& keys = member(format::kKeysKey);
+  require(classes.is_array() && keys.is_array(), "the class and key tables must be lists");
+  for (const auto& name : classes)
     require(name.is_string(), "class names must be text");
-  const auto objects = document.find(format::kObjectsKey);
-  require(objects != document.end() && objects->is_array(), "missing object table");
-  for (const auto& object : *objects) {
-    require(object.is_object(), "objects must be maps");
-    const auto id = object.find(format::kClassKey);
-    require(id != object.end() && id->is_number_unsigned() &&
-                id->get<std::uint64_t>() < classes->size(),
-            "object without a known class");
+  for (const auto& key : keys)
+    require(key.is_string(), "keys must be text");
+
+  const auto checkFields = [&](const Json& fields, std::size_t first) {
+    require(fields.is_array() && (fields.size() - first) % 2 == 0, "a record is malformed");
+    for (std::size_t i = first; i < fields.size(); i += 2) {
+      require(isIndexBelow(fields[i], keys.size()), "a field has an unknown key");
+    }
+  };
+  const Json& objects = member(format::kObjectsKey);
+  require(objects.is_array(), "missing object table");
+  for (const auto& object : objects) {
+    require(object.is_array() && !object.empty() && isIndexBelow(object[0], classes.size()),
+            "a record has no known class");
+    checkFields(object, 1);
   }
-  const auto top = document.find(format::kTopKey);
-  require(top != document.end() && top->is_object(), "missing top level");
+  checkFields(member(format::kTopKey), 0);
   return document;
 }
 
@@ -74,14 +91,20 @@ struct KeyedUnarchiver::State {
   Json document;
   const Json* classes = nullptr;
   const Json* objects = nullptr;
+  std::map<std::string, std::size_t, std::less<>> keyIds;
   std::vector<std::shared_ptr<Archivable>> decoded;
   std::vector<char> decoding;
-  const Json* current = nullptr;
+  const Json* current = nullptr;  // [key index, value, ...] pairs of the record being read
+  std::size_t firstField = 0;
 
   const Json* field(std::string_view key) const {
-    if (format::isReservedKey(key)) return nullptr;
-    const auto it = current->find(key);
-    return it == current->end() ? nullptr : &*it;
+    const auto id = keyIds.find(key);
+    if (id == keyIds.end()) return nullptr;
+    const auto& fields = *current;
+    for (std::size_t i = firstField; i + 1 < fields.size(); i += 2) {
+      if (fields[i].get<std::size_t>() == id->second) return &fields[i + 1];
+    }
+    return nullptr;
   }
 
   [[noreturn]] static void wrongKind(std::string_view key, const char* expected) {
@@ -94,23 +117,24 @@ struct KeyedUnarchiver::State {
     if (decoding[index]) throw ArchiveError("the archive holds a cycle");
 
     const Json& fields = (*objects)[index];
-    const auto& name =
-        (*classes)[fields[format::kClassKey].get<std::size_t>()].get_ref<const std::string&>();
+    const auto& name = (*classes)[fields[0].get<std::size_t>()].get_ref<const std::string&>();
     const auto decoder = ArchiveRegistry::shared().decoderForClass(name);
     if (!decoder) throw ArchiveError("unknown record class " + inQuotes(name));
 
-    const Json* const saved = current;
-    current = &fields;
-    decoding[index] = 1;
     struct Restore {
       State& state;
-      const Json* saved;
+      const Json* current;
+      std::size_t firstField;
       std::size_t index;
       ~Restore() {
-        state.current = saved;
+        state.current = current;
+        state.firstField = firstField;
         state.decoding[index] = 0;
       }
-    } restore{*this, saved, index};
+    } restore{*this, current, firstField, index};
+    current = &fields;
+    firstField = 1;
+    decoding[index] = 1;
 
     std::shared_ptr<Archivable> result;
     try {
@@ -126,7 +150,7 @@ struct KeyedUnarchiver::State {
   std::shared_ptr<Archivable> fromValue(KeyedUnarchiver& coder, const Json& value,
                                         std::string_view key) {
     if (value.is_null()) return nullptr;
-    const Json* reference = tagged(value, format::kReferenceTag);
+    const Json* reference = taggedPayload(value, format::kReferenceTag, 1);
     if (!reference || !reference->is_number_unsigned()) wrongKind(key, "a record");
     return object(coder, reference->get<std::size_t>());
   }
@@ -137,6 +161,10 @@ KeyedUnarchiver::KeyedUnarchiver(std::span<const std::uint8_t> data)
   state_->document = parseDocument(data);
   state_->classes = &state_->document[format::kClassesKey];
   state_->objects = &state_->document[format::kObjectsKey];
+  const Json& keys = state_->document[format::kKeysKey];
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    state_->keyIds.emplace(keys[i].get<std::string>(), i);
+  }
   state_->decoded.resize(state_->objects->size());
   state_->decoding.resize(state_->objects->size(), 0);
   state_->current = &state_->document[format::kTopKey];
@@ -215,7 +243,7 @@ std::optional<std::string> KeyedUnarchiver::decodeString(std::string_view key) c
 std::optional<Date> KeyedUnarchiver::decodeDate(std::string_view key) const {
   const Json* value = state_->field(key);
   if (!value || value->is_null()) return std::nullopt;
-  const Json* seconds = tagged(*value, format::kDateTag);
+  const Json* seconds = taggedPayload(*value, format::kDateTag, 1);
   if (!seconds || !seconds->is_number()) State::wrongKind(key, "a date");
   return Date(seconds->get<double>());
 }
@@ -223,12 +251,12 @@ std::optional<Date> KeyedUnarchiver::decodeDate(std::string_view key) const {
 std::optional<Location> KeyedUnarchiver::decodeLocation(std::string_view key) const {
   const Json* value = state_->field(key);
   if (!value || value->is_null()) return std::nullopt;
-  const Json* fields = tagged(*value, format::kLocationTag);
-  if (!fields || !fields->is_array() || fields->size() != 8) State::wrongKind(key, "a location");
+  if (!taggedPayload(*value, format::kLocationTag, 8)) State::wrongKind(key, "a location");
   double v[8];
   for (std::size_t i = 0; i < 8; ++i) {
-    if (!(*fields)[i].is_number()) State::wrongKind(key, "a location");
-    v[i] = (*fields)[i].get<double>();
+    const Json& component = (*value)[i + 1];
+    if (!component.is_number()) State::wrongKind(key, "a location");
+    v[i] = component.get<double>();
   }
   return Location(Coordinate{v[0], v[1]}, v[2], v[3], v[4], v[5], v[6], Date(v[7]));
 }
@@ -236,7 +264,7 @@ std::optional<Location> KeyedUnarchiver::decodeLocation(std::string_view key) co
 std::optional<Json> KeyedUnarchiver::decodeJson(std::string_view key) const {
   const Json* value = state_->field(key);
   if (!value || value->is_null()) return std::nullopt;
-  const Json* json = tagged(*value, format::kJsonTag);
+  const Json* json = taggedPayload(*value, format::kJsonTag, 1);
   if (!json) State::wrongKind(key, "a JSON value");
   return *json;
 }
@@ -251,12 +279,15 @@ std::optional<std::vector<std::shared_ptr<Archivable>>> KeyedUnarchiver::decodeO
     std::string_view key) {
   const Json* value = state_->field(key);
   if (!value || value->is_null()) return std::nullopt;
-  const Json* list = tagged(*value, format::kListTag);
-  if (!list || !list->is_array()) State::wrongKind(key, "a list of records");
+  if (!value->is_array() || value->empty() || !(*value)[0].is_number_integer() ||
+      (*value)[0].get<std::int64_t>() != format::kListTag) {
+    State::wrongKind(key, "a list of records");
+  }
   std::vector<std::shared_ptr<Archivable>> result;
-  result.reserve(list->size());
-  for (const auto& element : *list)
-    result.push_back(state_->fromValue(*this, element, key));
+  result.reserve(value->size() - 1);
+  for (std::size_t i = 1; i < value->size(); ++i) {
+    result.push_back(state_->fromValue(*this, (*value)[i], key));
+  }
   return result;
 }
 
@@ -273,19 +304,50 @@ std::shared_ptr<Archivable> KeyedUnarchiver::unarchiveObjectWithFile(
   return unarchiveObjectWithData(*data);
 }
 
+namespace {
+
+// A value as a person reads it: the tags of records, lists, dates and locations spelled out.
+Json readableValue(const Json& value) {
+  if (!value.is_array() || value.empty() || !value[0].is_number_integer()) return value;
+  const auto tag = value[0].get<std::int64_t>();
+  if (tag == format::kReferenceTag && value.size() == 2) return {{"$ref", value[1]}};
+  if (tag == format::kDateTag && value.size() == 2 && value[1].is_number()) {
+    return {{"$date", value[1]}};
+  }
+  if (tag == format::kJsonTag && value.size() == 2) return {{"$json", value[1]}};
+  if (tag == format::kLocationTag) return {{"$location", Json(value.begin() + 1, value.end())}};
+  if (tag == format::kListTag) {
+    Json list = Json::array();
+    for (std::size_t i = 1; i < value.size(); ++i)
+      list.push_back(readableValue(value[i]));
+    return list;
+  }
+  return value;
+}
+
+Json readableFields(const Json& fields, std::size_t first, const Json& keys) {
+  Json readable = Json::object();
+  for (std::size_t i = first; i + 1 < fields.size(); i += 2) {
+    readable[keys[fields[i].get<std::size_t>()].get<std::string>()] = readableValue(fields[i + 1]);
+  }
+  return readable;
+}
+
+}  // namespace
+
 Json KeyedUnarchiver::dumpAsJson(std::span<const std::uint8_t> data) {
-  Json document = parseDocument(data);
+  const Json document = parseDocument(data);
   const Json& classes = document[format::kClassesKey];
+  const Json& keys = document[format::kKeysKey];
   Json objects = Json::array();
-  for (auto& object : document[format::kObjectsKey]) {
+  for (const auto& object : document[format::kObjectsKey]) {
     Json readable = Json::object();
-    readable["$class"] = classes[object[format::kClassKey].get<std::size_t>()];
-    for (auto& [key, value] : object.items()) {
-      if (key != format::kClassKey) readable[key] = value;
-    }
+    readable["$class"] = classes[object[0].get<std::size_t>()];
+    readable.update(readableFields(object, 1, keys));
     objects.push_back(std::move(readable));
   }
-  return Json::object({{"objects", std::move(objects)}, {"top", document[format::kTopKey]}});
+  return Json::object({{"objects", std::move(objects)},
+                       {"top", readableFields(document[format::kTopKey], 0, keys)}});
 }
 
 ArchiveError KeyedUnarchiver::unexpectedClass(const Archivable& object) {

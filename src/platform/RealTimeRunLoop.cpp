@@ -43,6 +43,8 @@ void RealTimeRunLoop::stop() {
 void RealTimeRunLoop::startThread() {
   if (thread_.joinable()) return;
   thread_ = std::thread([this] { loop(std::nullopt); });
+  // Hand the loop over before returning, so that from now on only that thread is current.
+  adoptThread(thread_.get_id());
 }
 
 void RealTimeRunLoop::loop(std::optional<double> deadlineUptime) {

@@ -124,8 +124,10 @@ bool RunLoop::fireNextTimerDueBy(double deadlineUptime, double nowUptime) {
   return true;
 }
 
-void RunLoop::adoptCurrentThread() noexcept {
-  core_->owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+void RunLoop::adoptCurrentThread() noexcept { adoptThread(std::this_thread::get_id()); }
+
+void RunLoop::adoptThread(std::thread::id thread) noexcept {
+  core_->owner.store(thread, std::memory_order_relaxed);
 }
 
 }  // namespace trevalo::platform

@@ -28,6 +28,13 @@ TEST(RealTimeRunLoopTest, TaskPostedFromAnotherThreadRunsOnTheLoopsThread) {
   EXPECT_FALSE(loop->isCurrent());
 }
 
+TEST(RealTimeRunLoopTest, TheStartingThreadIsNoLongerCurrentOnceTheLoopsThreadStarted) {
+  RealTimeRunLoop loop(std::make_shared<SystemClock>());
+  EXPECT_TRUE(loop.isCurrent()) << "the creating thread owns a loop that nobody runs yet";
+  loop.startThread();
+  EXPECT_FALSE(loop.isCurrent());
+}
+
 TEST(RealTimeRunLoopTest, TimersFireInOrderAndStopEndsRun) {
   RealTimeRunLoop loop(std::make_shared<SystemClock>());
   std::vector<int> order;

@@ -40,7 +40,7 @@ TEST(SensorSampleRecordTest, ArchiveKeysAndKinds) {
             Json::parse(R"({"$class": "CLHeadingCustom", "_trMagneticHeading": 87.5,
                             "_trTrueHeading": 90.25, "_trHeadingAccuracy": 15.0,
                             "_trX": -12.5, "_trY": 30.25, "_trZ": -40.0,
-                            "_trTimestamp": {"$d": 1767225612.345}})"));
+                            "_trTimestamp": {"$date": 1767225612.345}})"));
 }
 
 TEST(SensorSampleRecordTest, RebuiltFromJsonTheyWriteTheSameJsonAgain) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "trevalo/platform/Clock.h"
 #include "trevalo/platform/Task.h"
@@ -51,8 +52,9 @@ class RunLoop {
   // rescheduled one period after its fire time, or one period after `nowUptime` when it fell
   // more than a period behind.
   bool fireNextTimerDueBy(double deadlineUptime, double nowUptime);
-  // Makes the calling thread the loop's thread.
+  // Makes the calling thread (or `thread`) the loop's thread.
   void adoptCurrentThread() noexcept;
+  void adoptThread(std::thread::id thread) noexcept;
   // Called after work was posted or scheduled, from the posting thread, without locks held.
   virtual void workArrived() {}
 
