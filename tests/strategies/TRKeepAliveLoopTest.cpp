@@ -1,0 +1,172 @@
+#include "trevalo/strategies/TRKeepAliveLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/PlatformTest.h"
+
+namespace trevalo {
+namespace {
+
+using platform::BackgroundTaskIdentifier;
+
+class CountingDelegate : public TRKeepAliveLoopDelegate {
+ public:
+  void newLoopProcessed() override {
+    ++ticks;
+    if (onTick) onTick();
+  }
+  int ticks = 0;
+  std::function<void()> onTick;
+};
+
+class TRKeepAliveLoopTest : public testing::PlatformTest {
+ protected:
+  void SetUp() override {
+    PlatformTest::SetUp();
+    loop_ = TRKeepAliveLoop::make();
+    loop_->setDelegate(delegate_);
+  }
+
+  void TearDown() override {
+    loop_.reset();
+    PlatformTest::TearDown();
+  }
+
+  std::vector<std::string> taskLog() const { return platform().application().backgroundTaskLog(); }
+  std::vector<BackgroundTaskIdentifier> activeTasks() const {
+    return platform().application().activeBackgroundTasks();
+  }
+
+  std::shared_ptr<CountingDelegate> delegate_ = std::make_shared<CountingDelegate>();
+  std::shared_ptr<TRKeepAliveLoop> loop_;
+};
+
+TEST_F(TRKeepAliveLoopTest, EachTickTakesTheNewTaskBeforeEndingTheOld) {
+  // While it is told of a tick, the delegate finds exactly the new task held.
+  std::vector<std::vector<BackgroundTaskIdentifier>> heldDuringTicks;
+  delegate_->onTick = [&] { heldDuringTicks.push_back(activeTasks()); };
+
+  loop_->start();
+  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1"}));
+  advanceBy(3 * 17.0);
+
+  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "begin:3", "end:2",
+                                                 "begin:4", "end:3"}));
+  EXPECT_EQ(heldDuringTicks,
+            (std::vector<std::vector<BackgroundTaskIdentifier>>{{1}, {2}, {3}, {4}}));
+  EXPECT_EQ(loop_->taskId(), 4u);
+  EXPECT_EQ(delegate_->ticks, 4);
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
+}
+
+TEST_F(TRKeepAliveLoopTest, TicksEvery17SecondsAndAStartWhileTickingRestartsTheCount) {
+  std::vector<double> tickTimes;
+  const Date start = now();
+  delegate_->onTick = [&] { tickTimes.push_back(now().timeIntervalSinceDate(start)); };
+
+  loop_->start();
+  advanceBy(10.0);
+  loop_->start();
+  advanceBy(60.0);
+  EXPECT_EQ(tickTimes, (std::vector<double>{0, 10, 27, 44, 61}));
+  EXPECT_EQ(activeTasks(), (std::vector<BackgroundTaskIdentifier>{loop_->taskId()}));
+}
+
+TEST_F(TRKeepAliveLoopTest, StopEndsTheTaskOnceAndNoTickFollows) {
+  loop_->start();
+  advanceBy(17.0);
+  loop_->stop();
+  loop_->stop();
+  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(loop_->taskId(), platform::kInvalidBackgroundTask);
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+
+  advanceBy(600.0);
+  EXPECT_EQ(delegate_->ticks, 2);
+  EXPECT_TRUE(activeTasks().empty());
+
+  loop_->start();
+  EXPECT_EQ(taskLog().back(), "begin:3");
+  EXPECT_EQ(delegate_->ticks, 3);
+}
+
+TEST_F(TRKeepAliveLoopTest, AStopByTheDelegateDuringATickHolds) {
+  delegate_->onTick = [&] {
+    if (delegate_->ticks == 2) loop_->stop();
+  };
+  loop_->start();
+  advanceBy(600.0);
+  EXPECT_EQ(delegate_->ticks, 2);
+  EXPECT_TRUE(activeTasks().empty());
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+}
+
+TEST_F(TRKeepAliveLoopTest, TheExpiryHandlerEndsOnlyItsOwnTaskAndTheNextTickEndsItAgain) {
+  loop_->start();
+  advanceBy(17.0);  // task 2 held, task 1 ended
+  // The platform expires the held task from a thread of its own.
+  std::thread([&] { EXPECT_TRUE(platform().application().expireBackgroundTask(2)); }).join();
+  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(loop_->taskId(), 2u);
+
+  advanceBy(17.0);
+  EXPECT_EQ(taskLog(),
+            (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "end:2"}));
+  EXPECT_EQ(activeTasks(), (std::vector<BackgroundTaskIdentifier>{3}));
+}
+
+TEST_F(TRKeepAliveLoopTest, ExpiriesOnAnotherThreadWhileTheLoopTicks) {
+  loop_->start();
+  std::atomic<bool> ticking = true;
+  std::thread expirer([&] {
+    while (ticking.load()) {
+      for (const auto task : activeTasks())
+        platform().application().expireBackgroundTask(task);
+      std::this_thread::yield();
+    }
+  });
+  for (int i = 0; i < 200; ++i)
+    advanceBy(17.0);
+  ticking = false;
+  expirer.join();
+
+  EXPECT_EQ(delegate_->ticks, 201);
+  EXPECT_EQ(loop_->taskId(), 201u);
+  loop_->stop();
+  EXPECT_TRUE(activeTasks().empty());
+}
+
+TEST_F(TRKeepAliveLoopTest, ALoopThatIsGoneEndsItsTaskAndIsNeitherFiredNorCalled) {
+  loop_->start();
+  const auto task = loop_->taskId();
+  std::thread([&] { loop_->processLoop(); }).join();  // posted, still pending
+  loop_.reset();
+
+  EXPECT_TRUE(activeTasks().empty());
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+  advanceBy(600.0);
+  EXPECT_EQ(delegate_->ticks, 1);
+  EXPECT_EQ(taskLog().back(), "end:" + std::to_string(task));
+}
+
+TEST_F(TRKeepAliveLoopTest, CallsFromAnotherThreadWaitForTheRunLoop) {
+  std::thread([&] {
+    loop_->start();
+    loop_->stop();
+  }).join();
+  EXPECT_TRUE(taskLog().empty());
+  runUntilIdle();
+  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "end:1"}));
+  EXPECT_EQ(delegate_->ticks, 1);
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+}
+
+}  // namespace
+}  // namespace trevalo
