@@ -207,14 +207,6 @@ INSTANTIATE_TEST_SUITE_P(Files, TRUserValuesStoreTest,
                                                      TRUserValues::getCurrentStats, "userstats"}),
                          CaseName());
 
-TEST_F(TRUserValuesTest, TheFilesAreIndependent) {
-  ASSERT_TRUE(TRUserValues::saveSentUser(values(R"({"name": "Sent"})")));
-  ASSERT_TRUE(TRUserValues::saveFailedUser(values(R"({"name": "Failed"})")));
-  EXPECT_EQ(TRUserValues::getSavedUser()->dictionary["name"], "Sent");
-  EXPECT_EQ(TRUserValues::getFailedUser()->dictionary["name"], "Failed");
-  EXPECT_EQ(TRUserValues::getCurrentStats(), nullptr);
-}
-
 TEST_F(TRUserValuesTest, TheArchiveHoldsTheDictionaryUnderItsKey) {
   const auto record = values(R"({"name": "Ann", "nested": {"a": [1, 2]}})");
   EXPECT_EQ(testing::archiveRoundTrip(record)->dictionary, record->dictionary);
