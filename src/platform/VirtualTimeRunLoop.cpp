@@ -19,17 +19,27 @@ void VirtualTimeRunLoop::advanceBy(double seconds) {
   advanceTo(clock_->now().dateByAddingTimeInterval(seconds));
 }
 
-void VirtualTimeRunLoop::advanceTo(Date date) {
+void VirtualTimeRunLoop::advanceTo(Date date) { advance(date, true); }
+
+void VirtualTimeRunLoop::advanceToJustBefore(Date date) { advance(date, false); }
+
+void VirtualTimeRunLoop::advance(Date date, bool includingTimersDueThen) {
   adoptCurrentThread();
   if (date < clock_->now()) clock_->advanceTo(date);  // raises: time does not go backwards
   const double target = clock_->systemUptime() + date.timeIntervalSinceDate(clock_->now());
   for (;;) {
     runPostedTasks();
     const auto next = nextFireUptime();
-    if (!next || *next > target) break;
+    if (!next || *next > target || (!includingTimersDueThen && *next == target)) break;
     fireAt(*next);
   }
   if (date > clock_->now()) clock_->advanceTo(date);
+}
+
+std::optional<Date> VirtualTimeRunLoop::nextTimerFireDate() const {
+  const auto next = nextFireUptime();
+  if (!next) return std::nullopt;
+  return clock_->now().dateByAddingTimeInterval(*next - clock_->systemUptime());
 }
 
 void VirtualTimeRunLoop::fireAt(double uptime) {

@@ -141,6 +141,18 @@ TEST_F(VirtualTimeRunLoopTest, TwoHoursOfKeepAliveAndModeTimersRunWithoutDrift) 
   mode->invalidate();
 }
 
+TEST_F(VirtualTimeRunLoopTest, AdvancingToJustBeforeAnInstantLeavesTheTimersDueThenPending) {
+  const auto atTen = runLoop().scheduleTimer(10.0, false, [&] { log_.push_back("at10"); });
+  const auto atFive = runLoop().scheduleTimer(5.0, false, [&] { log_.push_back("at5"); });
+  EXPECT_EQ(runLoop().nextTimerFireDate(), start_.dateByAddingTimeInterval(5.0));
+  runLoop().advanceToJustBefore(start_.dateByAddingTimeInterval(10.0));
+  EXPECT_EQ(log_, std::vector<std::string>{"at5"});
+  EXPECT_EQ(elapsed(), 10.0);
+  runUntilIdle();
+  EXPECT_EQ(log_, (std::vector<std::string>{"at5", "at10"}));
+  EXPECT_FALSE(runLoop().nextTimerFireDate());
+}
+
 TEST_F(VirtualTimeRunLoopTest, MovingTimeBackwardsIsRefused) {
   EXPECT_THROW(runLoop().advanceTo(Date(0.0)), Exception);
   EXPECT_THROW(platform().virtualClock().advanceBy(-1.0), Exception);

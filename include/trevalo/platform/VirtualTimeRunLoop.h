@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "trevalo/platform/RunLoop.h"
 #include "trevalo/platform/VirtualClock.h"
@@ -21,6 +22,14 @@ class VirtualTimeRunLoop final : public RunLoop {
   void advanceBy(double seconds);
   void advanceTo(Date date);
 
+  // Like advanceTo, but timers due exactly at `date` stay pending: the clock ends at `date`
+  // with only the timers due strictly before it fired. Replays use it so that inputs stamped
+  // with an instant are handled before the timers due at that instant.
+  void advanceToJustBefore(Date date);
+
+  // When the next timer is due; nothing when none is scheduled.
+  std::optional<Date> nextTimerFireDate() const;
+
   // Runs posted tasks and the timers already due, without moving the clock.
   void runUntilIdle();
 
@@ -38,6 +47,7 @@ class VirtualTimeRunLoop final : public RunLoop {
  private:
   void workArrived() override;
   void fireAt(double uptime);
+  void advance(Date date, bool includingTimersDueThen);
 
   std::shared_ptr<VirtualClock> clock_;
   struct Signal;
