@@ -186,6 +186,7 @@ struct Transfer {
 
   std::optional<Error> setHeaders(CURL* handle) {
     bool expectGiven = false;
+    bool contentTypeGiven = false;
     auto append = [this](const std::string& line) {
       curl_slist* extended = curl_slist_append(headerList.get(), line.c_str());
       if (!extended) return false;
@@ -197,12 +198,17 @@ struct Transfer {
       // The length on the wire is always the body's own (see HttpRequest).
       if (HttpHeaders::namesEqual(name, "Content-Length")) continue;
       if (HttpHeaders::namesEqual(name, "Expect")) expectGiven = true;
+      if (HttpHeaders::namesEqual(name, "Content-Type")) contentTypeGiven = true;
       // curl sends "Name;" as a field with an empty value; "Name:" would remove the field.
       const std::string line = value.empty() ? name + ";" : name + ": " + value;
       if (!append(line)) return curlError(CURLE_OUT_OF_MEMORY, nullptr);
     }
     // Waiting for "100 Continue" before a large body only adds a round trip.
     if (!expectGiven && !append("Expect:")) return curlError(CURLE_OUT_OF_MEMORY, nullptr);
+    // curl would label a body as a form otherwise; a body goes out with the type it was given.
+    if (!contentTypeGiven && !append("Content-Type:")) {
+      return curlError(CURLE_OUT_OF_MEMORY, nullptr);
+    }
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
     return std::nullopt;
   }
@@ -341,6 +347,8 @@ CurlHttpTransport::CurlHttpTransport(Options options) : impl_(std::make_shared<I
   impl_->options = options;
   impl_->multi.reset(curl_multi_init());
   if (!impl_->multi) throw std::bad_alloc();
+  curl_multi_setopt(impl_->multi.get(), CURLMOPT_MAX_HOST_CONNECTIONS,
+                    std::max(1L, options.maximumConnectionsPerHost));
   // The thread keeps the state alive, so a transport released from one of its own
   // completions can let the thread finish on its own.
   impl_->thread = std::thread([impl = impl_] { impl->run(); });

@@ -20,6 +20,9 @@ class CurlHttpTransport final : public HttpTransport {
   struct Options {
     // A response body larger than this fails the request instead of exhausting memory.
     std::size_t maximumResponseBytes = std::size_t{64} * 1024 * 1024;
+    // Connections open to one server at a time; further requests to it wait their turn, so a
+    // burst of requests neither floods the server nor overruns its accept queue.
+    long maximumConnectionsPerHost = 6;
   };
 
   CurlHttpTransport();
