@@ -134,14 +134,18 @@ void addRoute(NetworkSnapshot& snapshot, const nlmsghdr& header) {
 std::optional<NetworkSnapshot> NetworkSnapshot::read() {
   auto socket = NetlinkSocket::open(0);
   if (!socket) return std::nullopt;
-  NetworkSnapshot snapshot;
-  const bool complete =
-      socket->dump(RTM_GETLINK, AF_UNSPEC, [&](const nlmsghdr& h) { addLink(snapshot, h); }) &&
-      socket->dump(RTM_GETADDR, AF_INET, [&](const nlmsghdr& h) { addAddress(snapshot, h); }) &&
-      socket->dump(RTM_GETROUTE, AF_INET, [&](const nlmsghdr& h) { addRoute(snapshot, h); }) &&
-      socket->dump(RTM_GETROUTE, AF_INET6, [&](const nlmsghdr& h) { addRoute(snapshot, h); });
-  if (!complete) return std::nullopt;
-  return snapshot;
+  // A dump that the kernel interrupts (the tables changed meanwhile) is taken again.
+  constexpr int kAttempts = 3;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    NetworkSnapshot snapshot;
+    const bool complete =
+        socket->dump(RTM_GETLINK, AF_UNSPEC, [&](const nlmsghdr& h) { addLink(snapshot, h); }) &&
+        socket->dump(RTM_GETADDR, AF_INET, [&](const nlmsghdr& h) { addAddress(snapshot, h); }) &&
+        socket->dump(RTM_GETROUTE, AF_INET, [&](const nlmsghdr& h) { addRoute(snapshot, h); }) &&
+        socket->dump(RTM_GETROUTE, AF_INET6, [&](const nlmsghdr& h) { addRoute(snapshot, h); });
+    if (complete) return snapshot;
+  }
+  return std::nullopt;
 }
 
 const NetworkSnapshot::Interface* NetworkSnapshot::interfaceWithIndex(int index) const {

@@ -129,6 +129,26 @@ TEST_F(TRNetworkClientIntegrationTest, AServerThatNeverAnswersTimesOutOnce) {
   EXPECT_EQ(errors[0]->code(), 28);  // curl's time-out
 }
 
+TEST_F(TRNetworkClientIntegrationTest, TransportErrorsDoNotRepeatTheToken) {
+  client_.setApiKey("SECRET-TOKEN");
+  const std::string query = "/v1/x?api_token=SECRET-TOKEN";
+  std::vector<Error> errors;
+  for (const std::string& target :
+       {"http://127.0.0.1:" + std::to_string(testing::closedLoopbackPort()) + query,
+        "http://[::1" + query, "gopher://127.0.0.1" + query}) {
+    client_.executeTaskWithRequest(
+        SessionRequestBuilder::instance()->getRequestWithUrl(target, "GET"),
+        [&](std::optional<Json>, std::optional<Error> e) {
+          if (e) errors.push_back(*e);
+        });
+  }
+  ASSERT_TRUE(runLoop().runUntil([&] { return errors.size() == 3; }, 10s));
+  for (const auto& error : errors) {
+    EXPECT_EQ(error.domain(), kTransport);
+    EXPECT_EQ(error.description().find("SECRET"), std::string::npos) << error.description();
+  }
+}
+
 TEST_F(TRNetworkClientIntegrationTest, RequestsFromManyThreadsEachCompleteOnce) {
   constexpr int kThreads = 4;
   constexpr int kPerThread = 10;
