@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -61,6 +62,11 @@ class LoopbackServer {
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("the loopback server cannot bind");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // Stopping a server that has not started listening yet does nothing, and the listening
+    // thread would then wait for a connection for ever: a test starts only once it listens.
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 
   std::unique_ptr<httplib::Server> server_;
