@@ -26,7 +26,8 @@ Platform::Platform(Services services) : services_(std::move(services)) {
   const bool complete = services_.clock && services_.runLoop && services_.operationExecutor &&
                         services_.globalQueue && services_.fileSystem && services_.userDefaults &&
                         services_.notificationCenter && services_.device && services_.application &&
-                        services_.locationManagerFactory;
+                        services_.locationManagerFactory && services_.httpTransport &&
+                        services_.reachabilitySource;
   if (!complete) throw Exception(Exception::kInvalidArgument, "a platform service is missing");
 }
 
@@ -72,6 +73,18 @@ void Platform::setSource(Source which, TextSource source) {
       services_.carrierName = std::move(source);
       break;
   }
+}
+
+std::shared_ptr<HttpTransport> Platform::httpTransport() const {
+  const std::lock_guard lock(sourcesMutex_);
+  return services_.httpTransport;
+}
+
+void Platform::setHttpTransport(std::shared_ptr<HttpTransport> transport) {
+  if (!transport) throw Exception(Exception::kInvalidArgument, "the HTTP transport is missing");
+  // The one replaced is released outside the lock: its destruction may complete requests.
+  const std::lock_guard lock(sourcesMutex_);
+  services_.httpTransport.swap(transport);
 }
 
 std::optional<std::string> Platform::read(const TextSource& source) const {

@@ -10,6 +10,8 @@ struct SimulatedPlatform::Parts {
   std::shared_ptr<VirtualClock> clock;
   std::shared_ptr<VirtualTimeRunLoop> runLoop;
   std::shared_ptr<SimulatedLocationManager> locationManager;
+  std::shared_ptr<SimulatedHttpTransport> httpTransport;
+  std::shared_ptr<SimulatedReachabilitySource> reachabilitySource;
   SettableText wifi;
   SettableText advertisingIdentifier;
   SettableText carrier;
@@ -42,6 +44,10 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   services.wifiNetworkName = parts.wifi.source();
   services.advertisingIdentifier = parts.advertisingIdentifier.source();
   services.carrierName = parts.carrier.source();
+  parts.httpTransport = std::make_shared<SimulatedHttpTransport>();
+  parts.reachabilitySource = std::make_shared<SimulatedReachabilitySource>();
+  services.httpTransport = parts.httpTransport;
+  services.reachabilitySource = parts.reachabilitySource;
 
   return std::make_shared<SimulatedPlatform>(Key{}, std::move(parts));
 }
@@ -51,6 +57,8 @@ SimulatedPlatform::SimulatedPlatform(Key, Parts parts)
       clock_(std::move(parts.clock)),
       runLoop_(std::move(parts.runLoop)),
       locationManager_(std::move(parts.locationManager)),
+      httpTransport_(std::move(parts.httpTransport)),
+      reachabilitySource_(std::move(parts.reachabilitySource)),
       wifi_(parts.wifi),
       advertisingIdentifier_(parts.advertisingIdentifier),
       carrier_(parts.carrier) {}

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "trevalo/platform/CurlHttpTransport.h"
+#include "trevalo/platform/LinuxReachabilitySource.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
 #include "trevalo/platform/SystemClock.h"
@@ -46,6 +48,8 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.locationManagerFactory = [runLoop] {
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
+  services.httpTransport = std::make_shared<CurlHttpTransport>();
+  services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

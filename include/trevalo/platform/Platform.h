@@ -12,8 +12,10 @@
 #include "trevalo/platform/Device.h"
 #include "trevalo/platform/Executor.h"
 #include "trevalo/platform/FileSystem.h"
+#include "trevalo/platform/HttpTransport.h"
 #include "trevalo/platform/LocationManager.h"
 #include "trevalo/platform/NotificationCenter.h"
+#include "trevalo/platform/ReachabilitySource.h"
 #include "trevalo/platform/RunLoop.h"
 #include "trevalo/platform/TextSource.h"
 #include "trevalo/platform/UserDefaults.h"
@@ -43,6 +45,8 @@ class Platform {
     TextSource wifiNetworkName;
     TextSource advertisingIdentifier;
     TextSource carrierName;
+    std::shared_ptr<HttpTransport> httpTransport;
+    std::shared_ptr<ReachabilitySource> reachabilitySource;
   };
 
   // Every service must be given; a missing one raises an invalid-argument Exception.
@@ -75,6 +79,13 @@ class Platform {
 
   std::shared_ptr<LocationManager> makeLocationManager() const;
 
+  // The transport may be replaced while the platform is in use (a test installing a real one,
+  // say), so it is handed out shared: a request keeps the transport it was sent on.
+  std::shared_ptr<HttpTransport> httpTransport() const;
+  std::shared_ptr<ReachabilitySource> reachabilitySource() const {
+    return services_.reachabilitySource;
+  }
+
   std::optional<std::string> wifiNetworkName() const;
   std::optional<std::string> advertisingIdentifier() const;
   std::optional<std::string> carrierName() const;
@@ -82,6 +93,8 @@ class Platform {
  protected:
   enum class Source { kWifiNetworkName, kAdvertisingIdentifier, kCarrierName };
   void setSource(Source which, TextSource source);
+  // A null transport raises an invalid-argument Exception.
+  void setHttpTransport(std::shared_ptr<HttpTransport> transport);
 
  private:
   std::optional<std::string> read(const TextSource& source) const;

@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/SimulatedHttpTransport.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
+#include "trevalo/platform/SimulatedReachabilitySource.h"
 #include "trevalo/platform/TextSource.h"
 #include "trevalo/platform/VirtualClock.h"
 #include "trevalo/platform/VirtualTimeRunLoop.h"
@@ -14,7 +16,9 @@ namespace trevalo::platform {
 // The platform of tests and replays: virtual time on one thread (operation queues and the
 // global queue run as tasks of the virtual-time run loop), real files in a given documents
 // directory, a simulated device, one simulated location manager, and settable Wi-Fi name,
-// advertising identifier and carrier (all absent at first).
+// advertising identifier and carrier (all absent at first), a simulated HTTP transport that
+// tests answer (or a real one installed with setHttpTransport), and a simulated reachability
+// source.
 class SimulatedPlatform final : public Platform {
  public:
   struct Options {
@@ -29,6 +33,14 @@ class SimulatedPlatform final : public Platform {
   SimulatedLocationManager& locationManager() const noexcept { return *locationManager_; }
   std::shared_ptr<SimulatedLocationManager> sharedLocationManager() const {
     return locationManager_;
+  }
+
+  // The simulated transport made with the platform; it stays reachable here after another
+  // transport was installed.
+  SimulatedHttpTransport& simulatedHttpTransport() const noexcept { return *httpTransport_; }
+  using Platform::setHttpTransport;
+  SimulatedReachabilitySource& simulatedReachabilitySource() const noexcept {
+    return *reachabilitySource_;
   }
 
   SettableText& wifiNetworkNameText() noexcept { return wifi_; }
@@ -48,6 +60,8 @@ class SimulatedPlatform final : public Platform {
   std::shared_ptr<VirtualClock> clock_;
   std::shared_ptr<VirtualTimeRunLoop> runLoop_;
   std::shared_ptr<SimulatedLocationManager> locationManager_;
+  std::shared_ptr<SimulatedHttpTransport> httpTransport_;
+  std::shared_ptr<SimulatedReachabilitySource> reachabilitySource_;
   SettableText wifi_;
   SettableText advertisingIdentifier_;
   SettableText carrier_;

@@ -13,7 +13,8 @@ namespace trevalo::platform {
 // operation queues and background work, files in the documents directory, and the device
 // described by the running system. Location fixes come from a SimulatedLocationManager that
 // the application feeds from its own source; Wi-Fi name, advertising identifier and carrier are
-// absent until the application supplies sources for them.
+// absent until the application supplies sources for them. HTTP goes through libcurl
+// (CurlHttpTransport) and reachability comes from the kernel (LinuxReachabilitySource).
 class SystemPlatform final : public Platform {
  public:
   struct Options {
