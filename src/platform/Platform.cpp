@@ -28,6 +28,9 @@ Platform::Platform(Services services) : services_(std::move(services)) {
                         services_.notificationCenter && services_.device && services_.application &&
                         services_.locationManagerFactory;
   if (!complete) throw Exception(Exception::kInvalidArgument, "a platform service is missing");
+  if (!services_.motionManagerFactory || !services_.motionActivityManagerFactory) {
+    throw Exception(Exception::kInvalidArgument, "a motion service is missing");
+  }
 }
 
 Platform::~Platform() = default;
@@ -57,6 +60,18 @@ std::shared_ptr<Platform> Platform::install(std::shared_ptr<Platform> platform) 
 
 std::shared_ptr<LocationManager> Platform::makeLocationManager() const {
   return services_.locationManagerFactory();
+}
+
+std::shared_ptr<MotionManager> Platform::makeMotionManager() const {
+  return services_.motionManagerFactory();
+}
+
+std::shared_ptr<Altimeter> Platform::makeAltimeter() const {
+  return services_.altimeterFactory ? services_.altimeterFactory() : nullptr;
+}
+
+std::shared_ptr<MotionActivityManager> Platform::makeMotionActivityManager() const {
+  return services_.motionActivityManagerFactory();
 }
 
 void Platform::setSource(Source which, TextSource source) {

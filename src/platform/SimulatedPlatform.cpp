@@ -10,6 +10,7 @@ struct SimulatedPlatform::Parts {
   std::shared_ptr<VirtualClock> clock;
   std::shared_ptr<VirtualTimeRunLoop> runLoop;
   std::shared_ptr<SimulatedLocationManager> locationManager;
+  std::shared_ptr<SimulatedMotionSensors> motionSensors;
   SettableText wifi;
   SettableText advertisingIdentifier;
   SettableText carrier;
@@ -20,6 +21,7 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   parts.clock = std::make_shared<VirtualClock>(options.start);
   parts.runLoop = std::make_shared<VirtualTimeRunLoop>(parts.clock);
   parts.locationManager = std::make_shared<SimulatedLocationManager>(parts.runLoop);
+  parts.motionSensors = std::make_shared<SimulatedMotionSensors>(parts.runLoop);
   auto fileSystem = std::make_shared<LocalFileSystem>();
   auto notificationCenter = std::make_shared<NotificationCenter>();
   auto executor = std::make_shared<RunLoopExecutor>(parts.runLoop);
@@ -42,6 +44,13 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   services.wifiNetworkName = parts.wifi.source();
   services.advertisingIdentifier = parts.advertisingIdentifier.source();
   services.carrierName = parts.carrier.source();
+  services.motionManagerFactory = [sensors = parts.motionSensors] {
+    return sensors->makeMotionManager();
+  };
+  services.altimeterFactory = [sensors = parts.motionSensors] { return sensors->makeAltimeter(); };
+  services.motionActivityManagerFactory = [sensors = parts.motionSensors] {
+    return sensors->makeMotionActivityManager();
+  };
 
   return std::make_shared<SimulatedPlatform>(Key{}, std::move(parts));
 }
@@ -51,6 +60,7 @@ SimulatedPlatform::SimulatedPlatform(Key, Parts parts)
       clock_(std::move(parts.clock)),
       runLoop_(std::move(parts.runLoop)),
       locationManager_(std::move(parts.locationManager)),
+      motionSensors_(std::move(parts.motionSensors)),
       wifi_(parts.wifi),
       advertisingIdentifier_(parts.advertisingIdentifier),
       carrier_(parts.carrier) {}

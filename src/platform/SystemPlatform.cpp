@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/SilentMotionActivityManager.h"
+#include "platform/SilentMotionManager.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
 #include "trevalo/platform/SystemClock.h"
@@ -46,6 +48,19 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.locationManagerFactory = [runLoop] {
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
+  // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application
+  // brings sensors of its own.
+  services.motionManagerFactory = std::move(options.motionManagerFactory);
+  if (!services.motionManagerFactory) {
+    services.motionManagerFactory = [] { return std::make_shared<SilentMotionManager>(); };
+  }
+  services.altimeterFactory = std::move(options.altimeterFactory);
+  services.motionActivityManagerFactory = std::move(options.motionActivityManagerFactory);
+  if (!services.motionActivityManagerFactory) {
+    services.motionActivityManagerFactory = [] {
+      return std::make_shared<SilentMotionActivityManager>();
+    };
+  }
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

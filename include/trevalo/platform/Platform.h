@@ -7,12 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "trevalo/platform/Altimeter.h"
 #include "trevalo/platform/Application.h"
 #include "trevalo/platform/Clock.h"
 #include "trevalo/platform/Device.h"
 #include "trevalo/platform/Executor.h"
 #include "trevalo/platform/FileSystem.h"
 #include "trevalo/platform/LocationManager.h"
+#include "trevalo/platform/MotionActivityManager.h"
+#include "trevalo/platform/MotionManager.h"
 #include "trevalo/platform/NotificationCenter.h"
 #include "trevalo/platform/RunLoop.h"
 #include "trevalo/platform/TextSource.h"
@@ -27,6 +30,9 @@ namespace trevalo::platform {
 class Platform {
  public:
   using LocationManagerFactory = std::function<std::shared_ptr<LocationManager>()>;
+  using MotionManagerFactory = std::function<std::shared_ptr<MotionManager>()>;
+  using AltimeterFactory = std::function<std::shared_ptr<Altimeter>()>;
+  using MotionActivityManagerFactory = std::function<std::shared_ptr<MotionActivityManager>()>;
 
   struct Services {
     std::shared_ptr<Clock> clock;
@@ -43,6 +49,11 @@ class Platform {
     TextSource wifiNetworkName;
     TextSource advertisingIdentifier;
     TextSource carrierName;
+    // Motion sensors: a fresh object from each call. A platform without an altimeter leaves
+    // its factory empty (or has it give nothing).
+    MotionManagerFactory motionManagerFactory;
+    AltimeterFactory altimeterFactory;
+    MotionActivityManagerFactory motionActivityManagerFactory;
   };
 
   // Every service must be given; a missing one raises an invalid-argument Exception.
@@ -74,6 +85,11 @@ class Platform {
   std::shared_ptr<Executor> operationExecutor() const { return services_.operationExecutor; }
 
   std::shared_ptr<LocationManager> makeLocationManager() const;
+
+  std::shared_ptr<MotionManager> makeMotionManager() const;
+  // Nothing when the platform has no altimeter.
+  std::shared_ptr<Altimeter> makeAltimeter() const;
+  std::shared_ptr<MotionActivityManager> makeMotionActivityManager() const;
 
   std::optional<std::string> wifiNetworkName() const;
   std::optional<std::string> advertisingIdentifier() const;

@@ -5,6 +5,7 @@
 
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
+#include "trevalo/platform/SimulatedMotionSensors.h"
 #include "trevalo/platform/TextSource.h"
 #include "trevalo/platform/VirtualClock.h"
 #include "trevalo/platform/VirtualTimeRunLoop.h"
@@ -13,8 +14,9 @@ namespace trevalo::platform {
 
 // The platform of tests and replays: virtual time on one thread (operation queues and the
 // global queue run as tasks of the virtual-time run loop), real files in a given documents
-// directory, a simulated device, one simulated location manager, and settable Wi-Fi name,
-// advertising identifier and carrier (all absent at first).
+// directory, a simulated device, one simulated location manager, scripted motion sensors
+// (`motionSensors`), and settable Wi-Fi name, advertising identifier and carrier (all absent
+// at first).
 class SimulatedPlatform final : public Platform {
  public:
   struct Options {
@@ -30,6 +32,8 @@ class SimulatedPlatform final : public Platform {
   std::shared_ptr<SimulatedLocationManager> sharedLocationManager() const {
     return locationManager_;
   }
+
+  SimulatedMotionSensors& motionSensors() const noexcept { return *motionSensors_; }
 
   SettableText& wifiNetworkNameText() noexcept { return wifi_; }
   SettableText& advertisingIdentifierText() noexcept { return advertisingIdentifier_; }
@@ -48,6 +52,7 @@ class SimulatedPlatform final : public Platform {
   std::shared_ptr<VirtualClock> clock_;
   std::shared_ptr<VirtualTimeRunLoop> runLoop_;
   std::shared_ptr<SimulatedLocationManager> locationManager_;
+  std::shared_ptr<SimulatedMotionSensors> motionSensors_;
   SettableText wifi_;
   SettableText advertisingIdentifier_;
   SettableText carrier_;
