@@ -162,6 +162,25 @@ TEST_F(TRMotionControlTest, NothingQueuedBeforeAStopArrivesAfterIt) {
   EXPECT_EQ(collector_->getAccelArrayCopy().size(), 101U);
 }
 
+TEST_F(TRMotionControlTest, AWindowClosesWhenItSpansFiveSecondsOrHolds120Samples) {
+  struct Case {
+    double spacing;  // seconds between samples
+    int closingSample;
+  };
+  const auto still = MotionScript::still(10.0);
+  for (const Case c : {Case{0.05, 101}, Case{0.01, 120}, Case{0.0, 120}}) {
+    delegate_->calls.clear();
+    control_->startMotion();
+    for (int i = 1; i <= 2 * c.closingSample; ++i) {
+      control_->handleNewAccelerationData({still.readingAt(0.0)->acceleration, i * c.spacing});
+      runUntilIdle();
+      const std::size_t expected = i / c.closingSample;
+      ASSERT_EQ(results().size(), expected) << "sample " << i << ", spacing " << c.spacing;
+    }
+    control_->stopMotion();
+  }
+}
+
 TEST_F(TRMotionControlTest, ARestartBeginsWithAnEmptyWindowAndFreshSensors) {
   sensors().setMotionScript(MotionScript::walking(60.0));
   control_->startMotion();
