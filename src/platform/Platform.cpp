@@ -29,6 +29,9 @@ Platform::Platform(Services services) : services_(std::move(services)) {
                         services_.locationManagerFactory && services_.httpTransport &&
                         services_.reachabilitySource;
   if (!complete) throw Exception(Exception::kInvalidArgument, "a platform service is missing");
+  if (!services_.motionManagerFactory || !services_.motionActivityManagerFactory) {
+    throw Exception(Exception::kInvalidArgument, "a motion service is missing");
+  }
 }
 
 Platform::~Platform() = default;
@@ -58,6 +61,18 @@ std::shared_ptr<Platform> Platform::install(std::shared_ptr<Platform> platform) 
 
 std::shared_ptr<LocationManager> Platform::makeLocationManager() const {
   return services_.locationManagerFactory();
+}
+
+std::shared_ptr<MotionManager> Platform::makeMotionManager() const {
+  return services_.motionManagerFactory();
+}
+
+std::shared_ptr<Altimeter> Platform::makeAltimeter() const {
+  return services_.altimeterFactory ? services_.altimeterFactory() : nullptr;
+}
+
+std::shared_ptr<MotionActivityManager> Platform::makeMotionActivityManager() const {
+  return services_.motionActivityManagerFactory();
 }
 
 void Platform::setSource(Source which, TextSource source) {

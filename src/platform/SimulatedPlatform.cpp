@@ -12,6 +12,7 @@ struct SimulatedPlatform::Parts {
   std::shared_ptr<SimulatedLocationManager> locationManager;
   std::shared_ptr<SimulatedHttpTransport> httpTransport;
   std::shared_ptr<SimulatedReachabilitySource> reachabilitySource;
+  std::shared_ptr<SimulatedMotionSensors> motionSensors;
   SettableText wifi;
   SettableText advertisingIdentifier;
   SettableText carrier;
@@ -22,6 +23,7 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   parts.clock = std::make_shared<VirtualClock>(options.start);
   parts.runLoop = std::make_shared<VirtualTimeRunLoop>(parts.clock);
   parts.locationManager = std::make_shared<SimulatedLocationManager>(parts.runLoop);
+  parts.motionSensors = std::make_shared<SimulatedMotionSensors>(parts.runLoop);
   auto fileSystem = std::make_shared<LocalFileSystem>();
   auto notificationCenter = std::make_shared<NotificationCenter>();
   auto executor = std::make_shared<RunLoopExecutor>(parts.runLoop);
@@ -48,6 +50,13 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   parts.reachabilitySource = std::make_shared<SimulatedReachabilitySource>();
   services.httpTransport = parts.httpTransport;
   services.reachabilitySource = parts.reachabilitySource;
+  services.motionManagerFactory = [sensors = parts.motionSensors] {
+    return sensors->makeMotionManager();
+  };
+  services.altimeterFactory = [sensors = parts.motionSensors] { return sensors->makeAltimeter(); };
+  services.motionActivityManagerFactory = [sensors = parts.motionSensors] {
+    return sensors->makeMotionActivityManager();
+  };
 
   return std::make_shared<SimulatedPlatform>(Key{}, std::move(parts));
 }
@@ -59,6 +68,7 @@ SimulatedPlatform::SimulatedPlatform(Key, Parts parts)
       locationManager_(std::move(parts.locationManager)),
       httpTransport_(std::move(parts.httpTransport)),
       reachabilitySource_(std::move(parts.reachabilitySource)),
+      motionSensors_(std::move(parts.motionSensors)),
       wifi_(parts.wifi),
       advertisingIdentifier_(parts.advertisingIdentifier),
       carrier_(parts.carrier) {}

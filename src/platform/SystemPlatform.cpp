@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/SilentMotionActivityManager.h"
+#include "platform/SilentMotionManager.h"
 #include "trevalo/platform/CurlHttpTransport.h"
 #include "trevalo/platform/LinuxReachabilitySource.h"
 #include "trevalo/platform/LocalFileSystem.h"
@@ -50,6 +52,19 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   };
   services.httpTransport = std::make_shared<CurlHttpTransport>();
   services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
+  // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application
+  // brings sensors of its own.
+  services.motionManagerFactory = std::move(options.motionManagerFactory);
+  if (!services.motionManagerFactory) {
+    services.motionManagerFactory = [] { return std::make_shared<SilentMotionManager>(); };
+  }
+  services.altimeterFactory = std::move(options.altimeterFactory);
+  services.motionActivityManagerFactory = std::move(options.motionActivityManagerFactory);
+  if (!services.motionActivityManagerFactory) {
+    services.motionActivityManagerFactory = [] {
+      return std::make_shared<SilentMotionActivityManager>();
+    };
+  }
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "trevalo/platform/Altimeter.h"
 #include "trevalo/platform/Application.h"
 #include "trevalo/platform/Clock.h"
 #include "trevalo/platform/Device.h"
@@ -14,6 +15,8 @@
 #include "trevalo/platform/FileSystem.h"
 #include "trevalo/platform/HttpTransport.h"
 #include "trevalo/platform/LocationManager.h"
+#include "trevalo/platform/MotionActivityManager.h"
+#include "trevalo/platform/MotionManager.h"
 #include "trevalo/platform/NotificationCenter.h"
 #include "trevalo/platform/ReachabilitySource.h"
 #include "trevalo/platform/RunLoop.h"
@@ -29,6 +32,9 @@ namespace trevalo::platform {
 class Platform {
  public:
   using LocationManagerFactory = std::function<std::shared_ptr<LocationManager>()>;
+  using MotionManagerFactory = std::function<std::shared_ptr<MotionManager>()>;
+  using AltimeterFactory = std::function<std::shared_ptr<Altimeter>()>;
+  using MotionActivityManagerFactory = std::function<std::shared_ptr<MotionActivityManager>()>;
 
   struct Services {
     std::shared_ptr<Clock> clock;
@@ -47,6 +53,11 @@ class Platform {
     TextSource carrierName;
     std::shared_ptr<HttpTransport> httpTransport;
     std::shared_ptr<ReachabilitySource> reachabilitySource;
+    // Motion sensors: a fresh object from each call. A platform without an altimeter leaves
+    // its factory empty (or has it give nothing).
+    MotionManagerFactory motionManagerFactory;
+    AltimeterFactory altimeterFactory;
+    MotionActivityManagerFactory motionActivityManagerFactory;
   };
 
   // Every service must be given; a missing one raises an invalid-argument Exception.
@@ -85,6 +96,10 @@ class Platform {
   std::shared_ptr<ReachabilitySource> reachabilitySource() const {
     return services_.reachabilitySource;
   }
+  std::shared_ptr<MotionManager> makeMotionManager() const;
+  // Nothing when the platform has no altimeter.
+  std::shared_ptr<Altimeter> makeAltimeter() const;
+  std::shared_ptr<MotionActivityManager> makeMotionActivityManager() const;
 
   std::optional<std::string> wifiNetworkName() const;
   std::optional<std::string> advertisingIdentifier() const;

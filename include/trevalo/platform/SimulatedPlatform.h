@@ -6,6 +6,7 @@
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/SimulatedHttpTransport.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
+#include "trevalo/platform/SimulatedMotionSensors.h"
 #include "trevalo/platform/SimulatedReachabilitySource.h"
 #include "trevalo/platform/TextSource.h"
 #include "trevalo/platform/VirtualClock.h"
@@ -15,10 +16,10 @@ namespace trevalo::platform {
 
 // The platform of tests and replays: virtual time on one thread (operation queues and the
 // global queue run as tasks of the virtual-time run loop), real files in a given documents
-// directory, a simulated device, one simulated location manager, and settable Wi-Fi name,
-// advertising identifier and carrier (all absent at first), a simulated HTTP transport that
-// tests answer (or a real one installed with setHttpTransport), and a simulated reachability
-// source.
+// directory, a simulated device, one simulated location manager, scripted motion sensors
+// (`motionSensors`), settable Wi-Fi name, advertising identifier and carrier (all absent at
+// first), a simulated HTTP transport that tests answer (or a real one installed with
+// setHttpTransport), and a simulated reachability source.
 class SimulatedPlatform final : public Platform {
  public:
   struct Options {
@@ -42,6 +43,7 @@ class SimulatedPlatform final : public Platform {
   SimulatedReachabilitySource& simulatedReachabilitySource() const noexcept {
     return *reachabilitySource_;
   }
+  SimulatedMotionSensors& motionSensors() const noexcept { return *motionSensors_; }
 
   SettableText& wifiNetworkNameText() noexcept { return wifi_; }
   SettableText& advertisingIdentifierText() noexcept { return advertisingIdentifier_; }
@@ -62,6 +64,7 @@ class SimulatedPlatform final : public Platform {
   std::shared_ptr<SimulatedLocationManager> locationManager_;
   std::shared_ptr<SimulatedHttpTransport> httpTransport_;
   std::shared_ptr<SimulatedReachabilitySource> reachabilitySource_;
+  std::shared_ptr<SimulatedMotionSensors> motionSensors_;
   SettableText wifi_;
   SettableText advertisingIdentifier_;
   SettableText carrier_;

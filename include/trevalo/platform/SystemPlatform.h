@@ -23,6 +23,12 @@ class SystemPlatform final : public Platform {
     // Run the loop on a thread the platform starts; otherwise the application calls
     // realTimeRunLoop().run() on a thread of its choosing.
     bool runLoopOnOwnThread = true;
+    // Motion sensors of the application's own, if it has any. Linux itself has none: without
+    // these the platform has a motion manager that reports no accelerometer or gyroscope and
+    // never delivers a sample, no altimeter, and an activity classifier that is unavailable.
+    MotionManagerFactory motionManagerFactory = nullptr;
+    AltimeterFactory altimeterFactory = nullptr;
+    MotionActivityManagerFactory motionActivityManagerFactory = nullptr;
   };
 
   static std::shared_ptr<SystemPlatform> make(Options options);

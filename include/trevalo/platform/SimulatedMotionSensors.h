@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+
+#include "trevalo/platform/AltitudeScript.h"
+#include "trevalo/platform/MotionActivityScript.h"
+#include "trevalo/platform/MotionScript.h"
+#include "trevalo/platform/RunLoop.h"
+#include "trevalo/platform/SimulatedAltimeter.h"
+#include "trevalo/platform/SimulatedMotionActivityManager.h"
+#include "trevalo/platform/SimulatedMotionManager.h"
+
+namespace trevalo::platform {
+
+// The simulated device's motion: what it does over time (scripts on one time line for all of
+// its sensors) and which sensors it has. The platform's factories make a fresh sensor object
+// here each time the SDK asks; each plays the scripts from wherever the device's time line
+// is, as real sensors show the world as it is when they are switched on. By default the
+// device has every sensor and does nothing (empty scripts: no samples).
+//
+// The latest object of each kind stays reachable, for scripting samples in directly and for
+// assertions. Safe from any thread.
+class SimulatedMotionSensors {
+ public:
+  explicit SimulatedMotionSensors(std::shared_ptr<RunLoop> runLoop);
+  SimulatedMotionSensors(const SimulatedMotionSensors&) = delete;
+  SimulatedMotionSensors& operator=(const SimulatedMotionSensors&) = delete;
+
+  // Each script starts now, for the sensors made from now on and for the latest one made.
+  void setMotionScript(MotionScript script);
+  void setAltitudeScript(AltitudeScript script);
+  void setActivityScript(MotionActivityScript script);
+
+  // For the sensors made from now on.
+  void setGyroAvailable(bool available);
+  // Whether the platform has an altimeter at all; without one `makeAltimeter` gives nothing.
+  void setHasAltimeter(bool has);
+  void setRelativeAltitudeAvailable(bool available);
+  void setActivityAvailable(bool available);
+
+  std::shared_ptr<MotionManager> makeMotionManager();
+  std::shared_ptr<Altimeter> makeAltimeter();
+  std::shared_ptr<MotionActivityManager> makeMotionActivityManager();
+
+  // The latest made (nothing before the first).
+  std::shared_ptr<SimulatedMotionManager> motionManager() const;
+  std::shared_ptr<SimulatedAltimeter> altimeter() const;
+  std::shared_ptr<SimulatedMotionActivityManager> motionActivityManager() const;
+
+  std::size_t motionManagersMade() const;
+  std::size_t altimetersMade() const;
+  std::size_t motionActivityManagersMade() const;
+
+ private:
+  double now() const { return runLoop_->clock().systemUptime(); }
+
+  const std::shared_ptr<RunLoop> runLoop_;
+  mutable std::mutex mutex_;
+
+  MotionScript motionScript_;
+  double motionOrigin_;
+  AltitudeScript altitudeScript_;
+  double altitudeOrigin_;
+  MotionActivityScript activityScript_;
+  double activityOrigin_;
+
+  bool gyroAvailable_ = true;
+  bool hasAltimeter_ = true;
+  bool relativeAltitudeAvailable_ = true;
+  bool activityAvailable_ = true;
+
+  std::shared_ptr<SimulatedMotionManager> motionManager_;
+  std::shared_ptr<SimulatedAltimeter> altimeter_;
+  std::shared_ptr<SimulatedMotionActivityManager> activityManager_;
+  std::size_t motionManagersMade_ = 0;
+  std::size_t altimetersMade_ = 0;
+  std::size_t activityManagersMade_ = 0;
+};
+
+}  // namespace trevalo::platform
