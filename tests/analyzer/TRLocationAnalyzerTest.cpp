@@ -188,16 +188,6 @@ TEST_F(LocationAnalyzerTest, ModeChangeExitsReportsThenEnters) {
   EXPECT_EQ(analyzer->currentMode(), TRModeBurst);
 }
 
-TEST_F(LocationAnalyzerTest, ADepartureReachesTheDelegateOnlyAfterTheSwitch) {
-  warmUp();
-  analyzer->changeModeTo(TRModeVisitWalking);
-  analyzer->changeModeTo(TRModeWalking);
-  EXPECT_EQ(recorder->count("departed"), 0u);
-  EXPECT_EQ(recorder->story().back(), "5 mode 1");
-  runUntilIdle();
-  EXPECT_EQ(recorder->story().back(), "5 departed 5");
-}
-
 TEST_F(LocationAnalyzerTest, ActivityChangesFromAnotherThreadArePostedToTheRunLoop) {
   std::thread sensors([&] { analyzer->processActivityChange(2); });
   sensors.join();
@@ -239,15 +229,6 @@ TEST_F(LocationAnalyzerTest, FiltersReachTheGeofenceManagerWithTheDelegate) {
   const auto& manager = context().geofenceManager;
   EXPECT_EQ(manager->filters(), std::vector<std::shared_ptr<TRFilter>>{filter});
   EXPECT_EQ(manager->delegate(), recorder);
-}
-
-TEST_F(LocationAnalyzerTest, AGoneDelegateIsNotCalled) {
-  recorder.reset();
-  warmUp();
-  analyzer->changeModeTo(TRModeVisitWalking);
-  analyzer->changeModeTo(TRModeWalking);
-  runUntilIdle();
-  EXPECT_EQ(analyzer->currentMode(), TRModeWalking);
 }
 
 }  // namespace

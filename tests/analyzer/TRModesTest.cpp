@@ -147,16 +147,6 @@ TEST_F(ModesTest, CarCountTopsOutAtSixAndIsSharedByEveryWalkingMode) {
   EXPECT_EQ(TRWalkingMode::carModeCount(), 0.0);
 }
 
-TEST_F(ModesTest, CarModeLeavesOnlyForWalking) {
-  const auto car = make<TRCarMode>(TRModeCar);
-  for (const std::uint64_t activity : {0u, 1u, 3u, 4u, 5u})
-    car->processActivityChange(2, activity);
-  EXPECT_TRUE(spy->switches.empty());
-  car->processActivityChange(5, 2);
-  EXPECT_EQ(spy->switches, std::vector<TRMode>{TRModeWalking});
-  EXPECT_EQ(car->processLocation(sampleAt(0)), TRModeCar);
-}
-
 TEST_F(ModesTest, BurstTakesAtMostFortyEarlierSamplesAndAddsItsOwn) {
   const auto burst = make<TRBurstMode>(TRModeBurst);
   for (int i = 0; i < 25; ++i)
@@ -252,35 +242,6 @@ TEST_F(VisitWalkingTest, OnlyLeavingForWalkingOrTheCarReportsADeparture) {
   advanceBy(5.0);
   mode->willExitToMode(TRModeCar);
   EXPECT_EQ(spy->departures, (std::vector<Date>{now().dateByAddingTimeInterval(-5.0), now()}));
-}
-
-TEST_F(ModesTest, VisitGoesToWifiOnANamedNetworkEvenForAnIndoorSample) {
-  const auto visit = make<TRVisitMode>(TRModeVisit);
-  visit->processWifiChange(false);
-  context->lastWifiName = "";
-  visit->processWifiChange(true);
-  EXPECT_TRUE(spy->switches.empty());
-  auto sample = sampleAt(0, kIndoors);
-  sample->isIndoor = true;
-  EXPECT_EQ(visit->processLocation(sample), TRModeVisit);
-  context->lastWifiName = "Office";
-  EXPECT_EQ(visit->processLocation(sample), TRModeWifi);
-  visit->processWifiChange(false);
-  EXPECT_EQ(spy->switches, (std::vector<TRMode>{TRModeWifi, TRModeWifi}));
-}
-
-TEST_F(ModesTest, WifiKeepsTheVisitOperationAndLeavesOnlyWhenTheNetworkIsLeft) {
-  const auto wifi = make<TRWifiMode>(TRModeWifi);
-  const auto operation = testing::opaqueOperation();
-  wifi->willEnterModeFrom(TRModeVisit, operation);
-  EXPECT_EQ(wifi->operation, operation);
-  EXPECT_EQ(wifi->processLocation(sampleAt(500)), TRModeWifi);
-  wifi->processWifiChange(false);
-  EXPECT_TRUE(spy->switches.empty());
-  wifi->processWifiChange(true);
-  EXPECT_EQ(spy->switches, std::vector<TRMode>{TRModeVisitWalking});
-  wifi->willEnterModeFrom(TRModeWalking, {});
-  EXPECT_FALSE(wifi->operation);
 }
 
 }  // namespace
