@@ -12,7 +12,7 @@ namespace trevalo {
 namespace {
 
 // The indoor score. Thresholds a hair either side of 10 m single out an accuracy of exactly
-// 10 m, which the platform reports for Wi-Fi positioning.
+// 10 m, the round figure that network-based positioning tends to report indoors.
 constexpr double kIndoorThreshold = 1.0;
 constexpr double kVeryPoorAccuracy = 65.0;
 constexpr double kVeryPoorAccuracyScore = 1.0;

@@ -6,8 +6,8 @@ namespace trevalo {
 
 namespace {
 
-// One value for the process, as the walking mode's car detection has always kept it: a return
-// to walking after driving switches back to the car at the first fast sample.
+// One value for the whole process, kept across mode changes: after driving, a return to walking
+// switches back to the car at the first fast sample.
 double gCarModeCount = 0.0;
 
 // Below this a sample has not moved and leaves the count alone.
