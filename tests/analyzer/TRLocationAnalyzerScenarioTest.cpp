@@ -1,0 +1,258 @@
+// Scripted days in virtual time: fixes every 5 s, activity reports and Wi-Fi names, walking the
+// analyzer through its transitions.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "AnalyzerTestSupport.h"
+#include "trevalo/analyzer/modes/TRVisitMode.h"
+#include "trevalo/analyzer/modes/TRWalkingMode.h"
+#include "trevalo/analyzer/modes/TRWifiMode.h"
+#include "trevalo/utils/TRUtils.h"
+
+namespace trevalo {
+namespace {
+
+using testing::chordNorthOf;
+using ::testing::ElementsAre;
+using testing::kIndoors;
+using testing::kOutdoors;
+using testing::metres;
+
+using Story = std::vector<std::string>;
+
+constexpr testing::FixKind kDriving{8.0, 90.0, 15.0};
+
+class ScenarioTest : public testing::AnalyzerTest {
+ protected:
+  // The stay point of `arrive`: 280 m north of the origin.
+  const Coordinate home = metres(0, 280);
+
+  // 200 s on foot at 1.4 m/s from the origin to `home` (walking from 125 s on), then indoors
+  // at `home` until the stay has begun: the burst starts at 230 s and the visit at 290 s.
+  void arrive() {
+    walk(metres(0, 0), home, 200.0);
+    stayUntil(TRModeVisit, home, 120.0);
+  }
+
+  // Walking reported, then `seconds` on foot northwards from `from` at 1.4 m/s.
+  void walkOut(Coordinate from, double seconds) {
+    analyzer->processActivityChange(TRLocationAnalyzer::kWalkingActivity);
+    walk(from, chordNorthOf(from, 1.4 * seconds), seconds);
+  }
+
+  std::size_t indexOf(const std::string& what, double at) const {
+    const auto& events = recorder->events;
+    const auto found = std::find_if(events.begin(), events.end(), [&](const auto& event) {
+      return event.what == what && event.at == at;
+    });
+    return static_cast<std::size_t>(found - events.begin());
+  }
+};
+
+TEST_F(ScenarioTest, InitialModeLastsTwoMinutesWhateverArrives) {
+  // Fast, accurate samples would mean driving and 70 m ones indoors; neither counts yet.
+  walk(metres(0, 0), metres(0, 1800), 60.0, 5.0, kDriving);
+  stay(metres(0, 1800), 60.0, 5.0, {70.0, -1.0, 0.0});
+  EXPECT_TRUE(recorder->story().empty());
+  advanceBy(5.0);
+  EXPECT_THAT(recorder->story(), ElementsAre("125 mode 1"));
+}
+
+TEST_F(ScenarioTest, ADayWithAStayAndADeparture) {
+  arrive();
+  EXPECT_THAT(recorder->story(),
+              ElementsAre("125 mode 1", "230 mode 2", "230 geocode", "290 mode 4", "290 send 51"));
+  // The stop is geocoded at the sample that revealed it.
+  EXPECT_EQ(recorder->geocoded.at(0)->timestamp(), now().dateByAddingTimeInterval(-60.0));
+  // The stay's samples: the 40 before the stop (from 35 s on) and the burst's 11 (to 285 s).
+  const auto& points = recorder->sentPoints.at(0);
+  EXPECT_EQ(points.front()->timestamp().timeIntervalSinceDate(now()), 35.0 - 290.0);
+  EXPECT_EQ(points.back()->timestamp().timeIntervalSinceDate(now()), -5.0);
+  EXPECT_TRUE(std::is_sorted(points.begin(), points.end(), [](const auto& a, const auto& b) {
+    return a->timestamp() < b->timestamp();
+  }));
+  EXPECT_EQ(context().lastGeocodedPoint, home);
+  EXPECT_EQ(context().wentOutside, 0.0);
+
+  // Indoors for a while: nothing changes.
+  stay(home, 110.0);
+  EXPECT_EQ(recorder->story().size(), 5u);
+
+  // Walking away at 400 s: outdoors at once, then departure checks at 430 s (42 m), 465 s
+  // (91 m) and 500 s (140 m), the last confirming it.
+  walkOut(home, 100.0);
+  runUntilIdle();
+  EXPECT_THAT(recorder->story(),
+              ElementsAre("125 mode 1", "230 mode 2", "230 geocode", "290 mode 4", "290 send 51",
+                          "405 mode 5", "500 mode 1", "500 departed 500"));
+  // The departure reaches the delegate after the switch, and after the sample that caused it
+  // has been reported.
+  EXPECT_LT(indexOf("mode 1", 500), indexOf("location", 500));
+  EXPECT_LT(indexOf("location", 500), indexOf("departed 500", 500));
+  EXPECT_FALSE(context().lastGeocodedPoint.isValid());
+}
+
+TEST_F(ScenarioTest, ARegionEventAfterADepartureConfirmsItAgainFromNowhere) {
+  arrive();
+  stay(home, 110.0);
+  walkOut(home, 100.0);
+  runUntilIdle();
+  ASSERT_EQ(recorder->count("departed"), 1u);
+  advanceBy(5.0);
+  analyzer->processRegionExit();
+  EXPECT_EQ(context().lastWalkingDetectedOn(), now());
+  // Without a stay point every check finds the user far away; the next one is due after 30 s.
+  walk(chordNorthOf(home, 140.0), chordNorthOf(home, 196.0), 40.0);
+  runUntilIdle();
+  const Story story = recorder->story();
+  EXPECT_THAT(Story(story.end() - 3, story.end()),
+              ElementsAre("505 mode 5", "535 mode 1", "535 departed 535"));
+}
+
+TEST_F(ScenarioTest, BackIndoorsNearTheStayResumesItWithoutSendingAgain) {
+  arrive();
+  stay(home, 110.0);
+  walkOut(home, 5.0);
+  ASSERT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+  const Coordinate nearby = chordNorthOf(home, 20.0);
+  stayUntil(TRModeVisit, nearby, 200.0);
+  EXPECT_EQ(recorder->modes(), (std::vector<TRMode>{TRModeWalking, TRModeBurst, TRModeVisit,
+                                                    TRModeVisitWalking, TRModeVisit}));
+  EXPECT_EQ(recorder->count("send"), 1u);
+  EXPECT_EQ(recorder->count("departed"), 0u);
+  EXPECT_EQ(context().lastGeocodedPoint, nearby);
+}
+
+TEST_F(ScenarioTest, IndoorsFartherFromTheStayStartsANewOneWithoutADeparture) {
+  arrive();
+  stay(home, 110.0);
+  walkOut(home, 5.0);
+  const Coordinate nextDoor = chordNorthOf(home, 40.0);
+  stayUntil(TRModeBurst, nextDoor, 200.0);
+  stay(nextDoor, 60.0);
+  // The new stay is sent; walking was reported less than two minutes ago and the user arrived
+  // less than two minutes ago, so the visit gives way to visit-walking at once and comes back.
+  const auto modes = recorder->modes();
+  ASSERT_GE(modes.size(), 6u);
+  EXPECT_EQ(std::vector<TRMode>(modes.begin(), modes.begin() + 6),
+            (std::vector<TRMode>{TRModeWalking, TRModeBurst, TRModeVisit, TRModeVisitWalking,
+                                 TRModeBurst, TRModeVisit}));
+  EXPECT_EQ(recorder->count("geocode"), 2u);
+  EXPECT_EQ(recorder->count("send"), 2u);
+  EXPECT_EQ(recorder->count("departed"), 0u);
+  EXPECT_EQ(context().lastGeocodedPoint, nextDoor);
+}
+
+TEST_F(ScenarioTest, WifiHoldsTheStayUntilTheNetworkIsLeft) {
+  recorder->operationToReturn = testing::opaqueOperation();
+  walk(metres(0, 0), home, 200.0);
+  stayUntil(TRModeBurst, home, 60.0);
+  // Joining a network during the burst changes nothing yet; the first sample of the visit
+  // notices it, although the user is indoors.
+  platform().wifiNetworkNameText().set("Home");
+  analyzer->processLastWifiNameAndDate();
+  stay(home, 55.0);
+  advanceBy(5.0);
+  ASSERT_EQ(analyzer->currentMode(), TRModeVisit);
+  EXPECT_TRUE(feed(home, kIndoors)->isIndoor);
+  EXPECT_EQ(analyzer->currentMode(), TRModeWifi);
+  const auto wifi = std::dynamic_pointer_cast<TRWifiMode>(analyzer->modes().at(TRModeWifi));
+  EXPECT_EQ(wifi->operation, recorder->operationToReturn);
+
+  // Samples, even outdoors and far away, and checks that find the same network keep it.
+  walkOut(home, 60.0);
+  analyzer->processLastWifiNameAndDate();
+  EXPECT_EQ(analyzer->currentMode(), TRModeWifi);
+  // Dropping off the network is leaving it.
+  platform().wifiNetworkNameText().set(std::nullopt);
+  analyzer->processLastWifiNameAndDate();
+  EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+  EXPECT_EQ(context().lastWifiDisconnectedDate, now());
+  EXPECT_EQ(recorder->count("departed"), 0u);
+}
+
+TEST_F(ScenarioTest, VisitGoesToWifiOnTheCheckItself) {
+  arrive();
+  platform().wifiNetworkNameText().set("Office");
+  analyzer->processLastWifiNameAndDate();
+  EXPECT_EQ(analyzer->currentMode(), TRModeWifi);
+  platform().wifiNetworkNameText().set("Guest");
+  analyzer->processLastWifiNameAndDate();
+  EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+}
+
+TEST_F(ScenarioTest, ThreeFastAccurateSamplesMeanDrivingUntilWalkingIsReported) {
+  walk(metres(0, 0), metres(0, 200), 130.0);
+  ASSERT_EQ(analyzer->currentMode(), TRModeWalking);
+  walk(metres(0, 200), metres(0, 350), 10.0, 5.0, kDriving);
+  EXPECT_EQ(analyzer->currentMode(), TRModeWalking);
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 2.0);
+  walk(metres(0, 350), metres(0, 425), 5.0, 5.0, kDriving);
+  EXPECT_EQ(analyzer->currentMode(), TRModeCar);
+  // Driving on does not count: the car mode only waits for walking.
+  walk(metres(0, 425), metres(0, 1175), 50.0, 5.0, kDriving);
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 3.0);
+  analyzer->processActivityChange(1);
+  EXPECT_EQ(analyzer->currentMode(), TRModeCar);
+  analyzer->processActivityChange(TRLocationAnalyzer::kWalkingActivity);
+  EXPECT_EQ(analyzer->currentMode(), TRModeWalking);
+  // The count was kept: the first fast sample is driving again.
+  walk(metres(0, 1175), metres(0, 1250), 5.0, 5.0, kDriving);
+  EXPECT_EQ(analyzer->currentMode(), TRModeCar);
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 4.0);
+  EXPECT_EQ(recorder->modes(),
+            (std::vector<TRMode>{TRModeWalking, TRModeCar, TRModeWalking, TRModeCar}));
+}
+
+class RegionExitTest : public ScenarioTest, public ::testing::WithParamInterface<TRMode> {};
+
+TEST_P(RegionExitTest, SwitchesToVisitWalkingFromAnyModeAndCancelsPendingTimers) {
+  for (int i = 0; i < 5; ++i) {
+    advanceBy(1.0);
+    feed(metres(0, 50.0 * i));
+  }
+  analyzer->changeModeTo(GetParam());
+  advanceBy(30.0);
+  analyzer->processRegionExit();
+  EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+  EXPECT_EQ(context().lastWalkingDetectedOn(), now());
+  EXPECT_EQ(recorder->story().back(), "35 mode 5");
+  // No burst or initial timer survives the switch, and no departure is reported.
+  const std::size_t told = recorder->events.size();
+  advanceBy(120.0);
+  EXPECT_EQ(recorder->events.size(), told);
+  EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, RegionExitTest,
+                         ::testing::Values(TRModeInitial, TRModeWalking, TRModeBurst, TRModeCar,
+                                           TRModeVisit, TRModeVisitWalking, TRModeGeofence,
+                                           TRModeWifi),
+                         [](const auto& info) { return TRUtils::strForMode(info.param); });
+
+TEST_F(ScenarioTest, TheSameDayGivesTheSameStoryEveryTime) {
+  const auto runDay = [&] {
+    arrive();
+    stay(home, 110.0);
+    walkOut(home, 100.0);
+    analyzer->processRegionExit();
+    walk(chordNorthOf(home, 140.0), metres(0, 0), 300.0);
+    return recorder->events;
+  };
+  const auto first = runDay();
+  // A new analyzer and delegate, a new process as far as the car count goes, 10 minutes later.
+  advanceBy(600.0);
+  TRWalkingMode::resetCarModeCount();
+  SetUpAnalyzer();
+  const auto second = runDay();
+  ASSERT_EQ(first.size(), second.size());
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    EXPECT_EQ(first[i].at, second[i].at) << i;
+    EXPECT_EQ(first[i].what, second[i].what) << i;
+  }
+}
+
+}  // namespace
+}  // namespace trevalo

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <typeinfo>
+
+#include "AnalyzerTestSupport.h"
+#include "trevalo/analyzer/modes/TRBurstMode.h"
+#include "trevalo/analyzer/modes/TRCarMode.h"
+#include "trevalo/analyzer/modes/TRGeofenceMode.h"
+#include "trevalo/analyzer/modes/TRInitialMode.h"
+#include "trevalo/analyzer/modes/TRVisitMode.h"
+#include "trevalo/analyzer/modes/TRVisitWalkingMode.h"
+#include "trevalo/analyzer/modes/TRWalkingMode.h"
+#include "trevalo/analyzer/modes/TRWifiMode.h"
+#include "trevalo/platform/Exception.h"
+
+namespace trevalo {
+namespace {
+
+using testing::kIndoors;
+using testing::kOutdoors;
+using testing::makeSample;
+using testing::metres;
+
+// Stands in for the analyzer: writes down what a mode asks of it.
+class ModeSpy final : public TRModeDelegate {
+ public:
+  void changeModeTo(TRMode mode) override { switches.push_back(mode); }
+  void onConfirmedDepartedVenueWithEndDate(Date endDate) override { departures.push_back(endDate); }
+  std::shared_ptr<MetaOperationBase> sendCollectedPoints(
+      const std::vector<std::shared_ptr<TRVellLocation>>& points) override {
+    sent.push_back(points);
+    return nullptr;
+  }
+  void reverseGeocode(const std::shared_ptr<TRVellLocation>& location) override {
+    geocoded.push_back(location);
+  }
+
+  std::vector<TRMode> switches;
+  std::vector<Date> departures;
+  std::vector<std::vector<std::shared_ptr<TRVellLocation>>> sent;
+  std::vector<std::shared_ptr<TRVellLocation>> geocoded;
+};
+
+class ModesTest : public testing::PlatformTest {
+ protected:
+  void SetUp() override {
+    PlatformTest::SetUp();
+    runUntilIdle();
+    TRWalkingMode::resetCarModeCount();
+  }
+
+  template <class Mode>
+  std::shared_ptr<Mode> make(TRMode value) {
+    return std::dynamic_pointer_cast<Mode>(TRAbstractMode::modeFor(value, spy, context));
+  }
+
+  std::shared_ptr<TRVellLocation> sampleAt(double north, testing::FixKind kind = kOutdoors) {
+    auto sample = makeSample(metres(0, north), now(), kind);
+    context->locations.push_back(sample);
+    return sample;
+  }
+
+  std::shared_ptr<ModeSpy> spy = std::make_shared<ModeSpy>();
+  std::shared_ptr<TRLocationAnalyzerContext> context =
+      std::make_shared<TRLocationAnalyzerContext>(TRGeofencesManager::make());
+};
+
+TEST_F(ModesTest, ModeForMakesOneObjectOfTheRightClassPerValue) {
+  EXPECT_TRUE(make<TRInitialMode>(TRModeInitial));
+  EXPECT_TRUE(make<TRWalkingMode>(TRModeWalking));
+  EXPECT_TRUE(make<TRBurstMode>(TRModeBurst));
+  EXPECT_TRUE(make<TRCarMode>(TRModeCar));
+  EXPECT_TRUE(make<TRVisitMode>(TRModeVisit));
+  EXPECT_TRUE(make<TRVisitWalkingMode>(TRModeVisitWalking));
+  EXPECT_TRUE(make<TRGeofenceMode>(TRModeGeofence));
+  EXPECT_TRUE(make<TRWifiMode>(TRModeWifi));
+  const auto mode = TRAbstractMode::modeFor(TRModeCar, spy, context);
+  EXPECT_EQ(mode->delegate(), spy);
+  EXPECT_EQ(mode->context(), context);
+  for (const int value : {-1, 8}) {
+    try {
+      TRAbstractMode::modeFor(static_cast<TRMode>(value), spy, context);
+      ADD_FAILURE() << value;
+    } catch (const Exception& error) {
+      EXPECT_STREQ(error.what(), "Unsupported mode");
+    }
+  }
+}
+
+TEST_F(ModesTest, AModeThatDoesNotHandleSamplesRaises) {
+  struct Unfinished final : TRAbstractMode {
+    Unfinished(std::weak_ptr<TRModeDelegate> delegate,
+               std::shared_ptr<TRLocationAnalyzerContext> context)
+        : TRAbstractMode(std::move(delegate), std::move(context)) {}
+  };
+  const auto mode = std::make_shared<Unfinished>(spy, context);
+  try {
+    mode->processLocation(sampleAt(0));
+    ADD_FAILURE();
+  } catch (const Exception& error) {
+    EXPECT_STREQ(error.what(), "Abstract method");
+  }
+}
+
+// One sample for the car count: its speed, its accuracy, and whether it moved at all.
+struct CarStep {
+  double speed;
+  double accuracy;
+  double distance;
+  double countAfter;
+  bool car;
+};
+
+TEST_F(ModesTest, CarCountRisesWithFastAccurateSamplesAndDecaysWithSlowMovingOnes) {
+  const auto walking = make<TRWalkingMode>(TRModeWalking);
+  const std::vector<CarStep> steps = {
+      {6.0, 10.0, 30.0, 1.0, false}, {6.0, 10.0, 30.0, 2.0, false}, {6.0, 10.0, 30.0, 3.0, true},
+      {6.0, 10.0, 30.0, 4.0, true},  {1.0, 10.0, 5.0, 2.5, false},  {6.0, 10.0, 30.0, 3.5, true},
+      {6.0, 30.0, 30.0, 2.0, false}, {5.0, 10.0, 25.0, 0.5, false}, {1.0, 10.0, 0.0, 0.5, false},
+      {1.0, 10.0, 1.0, 0.0, false},  {6.0, 24.9, 30.0, 1.0, false},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const CarStep& step = steps[i];
+    const auto sample = makeSample(metres(0, 0), now(), {step.accuracy, 90.0, step.speed});
+    sample->calculatedSpeed = step.speed;
+    sample->distance = step.distance;
+    EXPECT_EQ(walking->detectIfInCarMode(*sample), step.car) << "step " << i;
+    EXPECT_EQ(TRWalkingMode::carModeCount(), step.countAfter) << "step " << i;
+  }
+}
+
+TEST_F(ModesTest, CarCountTopsOutAtSixAndIsSharedByEveryWalkingMode) {
+  const auto first = make<TRWalkingMode>(TRModeWalking);
+  const auto second = make<TRWalkingMode>(TRModeWalking);
+  auto fast = sampleAt(0);
+  fast->calculatedSpeed = 20.0;
+  for (int i = 0; i < 9; ++i)
+    first->detectIfInCarMode(*fast);
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 6.0);
+  auto slow = sampleAt(10);
+  slow->distance = 10.0;
+  EXPECT_TRUE(second->detectIfInCarMode(*slow));   // 4.5
+  EXPECT_TRUE(second->detectIfInCarMode(*slow));   // 3.0
+  EXPECT_FALSE(second->detectIfInCarMode(*slow));  // 1.5
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 1.5);
+  TRWalkingMode::resetCarModeCount();
+  EXPECT_EQ(TRWalkingMode::carModeCount(), 0.0);
+}
+
+TEST_F(ModesTest, BurstTakesAtMostFortyEarlierSamplesAndAddsItsOwn) {
+  const auto burst = make<TRBurstMode>(TRModeBurst);
+  for (int i = 0; i < 25; ++i)
+    sampleAt(i);
+  burst->willEnterModeFrom(TRModeWalking, {});
+  EXPECT_EQ(burst->burstLocations().size(), 25u);
+  EXPECT_EQ(spy->geocoded, std::vector{context->locations.back()});
+  const auto own = sampleAt(100);
+  EXPECT_EQ(burst->processLocation(own), TRModeBurst);
+
+  for (int i = 0; i < 30; ++i)
+    sampleAt(i);
+  burst->willEnterModeFrom(TRModeVisitWalking, {});
+  const auto& taken = burst->burstLocations();
+  ASSERT_EQ(taken.size(), 40u);
+  EXPECT_EQ(taken.front(), context->locations[context->locations.size() - 40]);
+  EXPECT_EQ(taken.back(), context->locations.back());
+  const auto handed = std::get<std::vector<std::shared_ptr<TRVellLocation>>>(burst->result());
+  EXPECT_EQ(handed, taken);
+}
+
+TEST_F(ModesTest, TimersFireOnlyWhileTheirModeIsActiveAndNotAfterItIsGone) {
+  auto burst = make<TRBurstMode>(TRModeBurst);
+  sampleAt(0);
+  burst->willEnterModeFrom(TRModeWalking, {});
+  advanceBy(30.0);
+  burst->willExitToMode(TRModeVisitWalking);
+  advanceBy(60.0);
+  EXPECT_TRUE(spy->switches.empty());
+
+  burst->willEnterModeFrom(TRModeVisitWalking, {});
+  burst.reset();
+  advanceBy(60.0);
+  EXPECT_TRUE(spy->switches.empty());
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+}
+
+// The stay point at the origin, walking just reported, and one sample `north` metres away.
+class VisitWalkingTest : public ModesTest {
+ protected:
+  void SetUp() override {
+    ModesTest::SetUp();
+    mode = make<TRVisitWalkingMode>(TRModeVisitWalking);
+    context->lastGeocodedPoint = metres(0, 0);
+    context->setLastWalkingDetectedOn(now());
+  }
+
+  TRMode outdoorSampleAt(double north) {
+    context->setLastWalkingDetectedOn(now());
+    return mode->processLocation(sampleAt(north));
+  }
+
+  std::shared_ptr<TRVisitWalkingMode> mode;
+};
+
+TEST_F(VisitWalkingTest, ADepartureNeedsMoreThanFiveOfOutdoorEvidence) {
+  context->wentOutside = 5.0;
+  EXPECT_EQ(outdoorSampleAt(150.0), TRModeVisitWalking);
+  EXPECT_FALSE(mode->lastVisitEndCheckLocation);
+  context->wentOutside = 5.5;
+  EXPECT_EQ(outdoorSampleAt(150.0), TRModeWalking);
+  EXPECT_EQ(spy->switches, std::vector<TRMode>{TRModeWalking});
+  EXPECT_FALSE(context->lastGeocodedPoint.isValid());
+}
+
+TEST_F(VisitWalkingTest, DepartureChecksAreSpacedMoreThanThirtySecondsApart) {
+  context->wentOutside = 10.0;
+  EXPECT_EQ(outdoorSampleAt(90.0), TRModeVisitWalking);  // checked: not far enough
+  ASSERT_TRUE(mode->lastVisitEndCheckLocation);
+  const Date firstCheck = mode->lastVisitEndCheckLocation->timestamp();
+  advanceBy(20.0);
+  EXPECT_EQ(outdoorSampleAt(150.0), TRModeVisitWalking);  // too soon to check again
+  advanceBy(10.0);
+  EXPECT_EQ(outdoorSampleAt(150.0), TRModeVisitWalking);  // 30 s is not more than 30 s
+  EXPECT_EQ(mode->lastVisitEndCheckLocation->timestamp(), firstCheck);
+  advanceBy(1.0);
+  EXPECT_EQ(outdoorSampleAt(150.0), TRModeWalking);
+  EXPECT_TRUE(spy->departures.empty());  // reported on exit, which the analyzer drives
+}
+
+TEST_F(VisitWalkingTest, BackIndoorsNearTheStayIsTheSameStayFartherIsANewOne) {
+  context->setLastWalkingDetectedOn(std::nullopt);  // no walking: not outdoors
+  EXPECT_EQ(mode->processLocation(sampleAt(25.0, kIndoors)), TRModeVisit);
+  EXPECT_EQ(mode->processLocation(sampleAt(35.0, kIndoors)), TRModeBurst);
+  EXPECT_EQ(spy->switches, (std::vector<TRMode>{TRModeVisit, TRModeBurst}));
+}
+
+TEST_F(VisitWalkingTest, OnlyLeavingForWalkingOrTheCarReportsADeparture) {
+  for (const TRMode next : {TRModeVisit, TRModeBurst, TRModeVisitWalking, TRModeWifi})
+    mode->willExitToMode(next);
+  EXPECT_TRUE(spy->departures.empty());
+  mode->willExitToMode(TRModeWalking);
+  advanceBy(5.0);
+  mode->willExitToMode(TRModeCar);
+  EXPECT_EQ(spy->departures, (std::vector<Date>{now().dateByAddingTimeInterval(-5.0), now()}));
+}
+
+}  // namespace
+}  // namespace trevalo
