@@ -1,20 +1,26 @@
 // The geofence manager's default way of asking the service for geofences.
 #include "trevalo/analyzer/TRGeofencesManager.h"
+#include "trevalo/networking/TRNetworkClient.h"
+#include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
 
 namespace trevalo {
 
-// The service client's geofence request is plugged in here. Until it is, a fetch completes
-// with an error, on the run loop like any answer of the client, so the manager stays as it is
-// and keeps to its rate limit instead of believing it has an answer.
+// The shared service client's geofence request; its answers arrive on the run loop. A request
+// the client refuses outright (no API token yet) fails like any other fetch instead of
+// unwinding through the location processing that asked for it; the manager keeps its rate
+// limit and tries again later.
 TRGeofencesManager::FetchGeofences TRGeofencesManager::defaultFetchGeofences() {
-  return [](Coordinate, const Filters&, FetchCompletion complete) {
-    if (!complete) return;
-    platform::Platform::current().runLoop().post([complete = std::move(complete)] {
-      complete(std::nullopt, Error("TRError", -888,
-                                   {{Error::kLocalizedDescriptionKey,
-                                     "No geofence service is connected to the geofence manager"}}));
-    });
+  return [](Coordinate center, const Filters& filters, FetchCompletion complete) {
+    try {
+      TRNetworkClient::instance()->getGeofences(center, filters, complete);
+    } catch (const Exception& refused) {
+      if (!complete) return;
+      platform::Platform::current().runLoop().post([complete = std::move(complete),
+                                                    reason = std::string(refused.what())] {
+        complete(std::nullopt, Error("TRError", -888, {{Error::kLocalizedDescriptionKey, reason}}));
+      });
+    }
   };
 }
 

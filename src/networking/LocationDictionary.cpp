@@ -3,7 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "networking/TextScanning.h"
+#include "utils/TextScanning.h"
 #include "trevalo/networking/ParserUtils.h"
 
 namespace trevalo {

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "networking/TextScanning.h"
+#include "utils/TextScanning.h"
 #include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/KeyedUnarchiver.h"
 

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "TextScanning.h"
+#include "utils/TextScanning.h"
 #include "trevalo/utils/TRUtils.h"
 
 namespace trevalo {

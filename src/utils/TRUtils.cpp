@@ -13,6 +13,7 @@
 #include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Platform.h"
+#include "utils/TextScanning.h"
 
 namespace trevalo {
 
@@ -168,7 +169,12 @@ std::optional<std::string> TRUtils::carrier() {
 }
 
 std::optional<std::string> TRUtils::fetchSSIDInfo() {
-  return platform::Platform::current().wifiNetworkName();
+  // A network name is raw bytes on the air; it goes into JSON bodies and archives, which hold
+  // text, so bytes that are not UTF-8 are replaced here rather than failing every request
+  // that carries the name later.
+  auto name = platform::Platform::current().wifiNetworkName();
+  if (name) name = text_scanning::toValidUtf8(*name);
+  return name;
 }
 
 std::optional<std::string> TRUtils::version() {

@@ -6,7 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "AnalyzerTestSupport.h"
+#include "trevalo/networking/TRNetworkClient.h"
 #include "trevalo/platform/KeyedArchiver.h"
+#include "trevalo/platform/SimulatedHttpTransport.h"
 #include "trevalo/utils/TRUtils.h"
 #include "trevalo/vell/TRMath.h"
 
@@ -286,26 +288,30 @@ TEST_F(GeofencesTest, TheDelegateIsNotKeptAliveAndMayCallBackDuringAPass) {
   EXPECT_FALSE(manager->delegate());
 }
 
-TEST_F(GeofencesTest, TheDefaultFetchFailsClearlyOnTheRunLoop) {
-  std::optional<Error> failure;
-  bool answered = false;
-  TRGeofencesManager::defaultFetchGeofences()(
-      venue, {cafes}, [&](std::optional<Json> json, std::optional<Error> error) {
-        answered = true;
-        EXPECT_FALSE(json);
-        failure = std::move(error);
-      });
-  EXPECT_FALSE(answered);
-  runUntilIdle();
-  ASSERT_TRUE(failure);
-  EXPECT_FALSE(failure->localizedDescription().empty());
-
+TEST_F(GeofencesTest, TheDefaultFetchAsksTheServiceAndARefusalFailsOnTheRunLoop) {
+  // Without a token the client refuses outright; the manager sees a failure, later, on the run
+  // loop, and keeps its rate limit.
   const auto fresh = TRGeofencesManager::make();
   fresh->updateFilters({cafes}, recorder);
   fresh->processNewLocation(venue);
+  EXPECT_EQ(platform().simulatedHttpTransport().sentCount(), 0u);
   runUntilIdle();
   EXPECT_FALSE(fresh->geofences());
   EXPECT_EQ(fresh->lastRequestSentOn(), now());
+
+  // With a token the service is asked and its answer lands in the manager.
+  TRNetworkClient::instance()->setApiKey("token");
+  advanceBy(31.0);
+  fresh->processNewLocation(venue);
+  ASSERT_EQ(platform().simulatedHttpTransport().pendingCount(), 1u);
+  const auto request = platform().simulatedHttpTransport().pendingRequests()[0].request;
+  EXPECT_NE(request.url.find("/v1/venues/geofences?api_token=token"), std::string::npos);
+  ASSERT_TRUE(platform().simulatedHttpTransport().respondToNext(
+      platform::SimulatedHttpTransport::response(200, answer({venue}).dump())));
+  runUntilIdle();
+  ASSERT_TRUE(fresh->geofences());
+  EXPECT_EQ(fresh->geofences()->size(), 1u);
+  TRNetworkClient::instance()->setApiKey("");
 }
 
 TEST_F(GeofencesTest, DescriptionListsGeofencesCenterFiltersAndCurrentSet) {

@@ -113,6 +113,14 @@ TEST_F(TRUtilsTest, IFAPrefersAnAdvertisingIdentifierAndSkipsAnEmptyOne) {
   EXPECT_EQ(TRUtils::IFA(), "99999999-8888-7777-6666-555555555555");
 }
 
+TEST_F(TRUtilsTest, NetworkNamesAreReadAsTextWithBytesThatAreNotUtf8Replaced) {
+  EXPECT_FALSE(TRUtils::fetchSSIDInfo());
+  platform().wifiNetworkNameText().set("Caf\xC3\xA9 \xF0\x9F\x93\xB6");
+  EXPECT_EQ(TRUtils::fetchSSIDInfo(), "Caf\xC3\xA9 \xF0\x9F\x93\xB6");
+  platform().wifiNetworkNameText().set(std::string("Caf\xE9\0x\xC3", 7));
+  EXPECT_EQ(TRUtils::fetchSSIDInfo(), std::string("Caf\xEF\xBF\xBD\0x\xEF\xBF\xBD", 11));
+}
+
 TEST_F(TRUtilsTest, NoIdentifierAnywhereGivesNothingAndStoresNothing) {
   platform().device().overrideIdentifierForVendor(std::nullopt);
   EXPECT_EQ(TRUtils::IFA(), std::nullopt);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // Locale-independent scanning of numbers at the start of loose text, and just enough UTF-8 to
@@ -15,6 +16,8 @@ struct DecodedCharacter {
 };
 
 DecodedCharacter decodeUtf8At(std::string_view text, std::size_t position);
+// `text` with every byte that is not part of well-formed UTF-8 replaced by U+FFFD.
+std::string toValidUtf8(std::string_view text);
 // Where the character that ends at `end` (> 0) starts, assuming well-formed UTF-8.
 std::size_t utf8SequenceStartBefore(std::string_view text, std::size_t end);
 

@@ -1,4 +1,4 @@
-#include "networking/TextScanning.h"
+#include "utils/TextScanning.h"
 
 #include <charconv>
 #include <limits>
@@ -153,6 +153,22 @@ std::optional<double> leadingDecimal(std::string_view text) {
     return std::nullopt;
   }
   return negative ? -value : value;
+}
+
+std::string toValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto decoded = decodeUtf8At(text, i);
+    if (decoded.length == 0) {
+      valid += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      valid.append(text.substr(i, decoded.length));
+      i += decoded.length;
+    }
+  }
+  return valid;
 }
 
 }  // namespace trevalo::text_scanning
