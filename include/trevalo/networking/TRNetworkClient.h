@@ -1,16 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "trevalo/Json.h"
 #include "trevalo/platform/Error.h"
 #include "trevalo/platform/HttpRequest.h"
 
 namespace trevalo {
+
+class TRFilter;
+class TRVellLocation;
 
 // The client of the SDK's servers. It holds the application's API token and the base URLs of
 // the four servers, and runs each request through the installed platform's HTTP transport and
@@ -37,6 +42,14 @@ class TRNetworkClient {
       "You must start location updates first. Please call - (void)startWithApiKey:(NSString "
       "*)apiKey delegate:(NSObject <TrevaloDelegate> *)delegate first";
 
+  // The error of an endpoint call refused before anything is sent because of what the caller
+  // passed: an identifier that cannot stand in a URL, a coordinate that is not a finite number,
+  // a body that cannot be written as JSON. Domain "Trevalo"; the localized description says
+  // what was wrong.
+  static constexpr const char* kErrorDomain = "Trevalo";
+  static constexpr std::int64_t kInvalidRequestErrorCode = -9990;
+  static Error invalidRequestError(const std::string& description);
+
   // The process-wide client, made on first use.
   static std::shared_ptr<TRNetworkClient> instance();
 
@@ -62,8 +75,30 @@ class TRNetworkClient {
   // indicator is on from the send until a completion.
   void executeTaskWithRequest(platform::HttpRequest request, Completion completion) const;
 
+  // The service endpoints. Each builds its request, sends it with executeTaskWithRequest and
+  // passes the answer to `complete` unchanged, on the run loop, exactly once. A call refused
+  // for its arguments completes with invalidRequestError, also on the run loop and never
+  // before the call has returned; only the missing token raises (see executeTaskWithRequest).
+  // Identifiers inserted into URLs must be plain: letters, digits and "-._~", not empty and
+  // not "." or "..".
+
+  // POST /v1/geocode/reverse_geocode: {"points": [each location's dictionaryRepresentation],
+  // "device_id", "bundle_id", "filter"}. The device and bundle identifiers are left out when
+  // the platform has none. Of a non-empty filter list only the filters without a radius (below
+  // 0.001) are sent, converted by TRFilter::toArray; "filter" is then present even when none
+  // of them is kept. An absent or empty list sends no "filter". Null entries are skipped.
+  void sendLastLocations(const std::vector<std::shared_ptr<TRVellLocation>>& locations,
+                         const std::optional<std::vector<std::shared_ptr<TRFilter>>>& filters,
+                         Completion complete) const;
+  // POST /v1/logging/visit with `visit` (a cached visit's dictionaryRepresentation) as it is.
+  void logVenue(const Json& visit, Completion complete) const;
+
  private:
   static Hosts validated(Hosts hosts);
+  // The service API URL of `path` (which ends in "?" or "&") with the token appended.
+  std::string serviceUrl(const std::string& path) const;
+  void sendJson(const std::string& url, const std::string& method, const Json& body,
+                Completion complete) const;
   bool isEventLogStoreRequest(const std::string& url) const;
 
   mutable std::mutex mutex_;
