@@ -397,7 +397,9 @@ std::shared_ptr<VisitTracker> VisitTracker::initWithCoder(platform::KeyedUnarchi
     tracker->currentVisit_ = coder.decodeObjectOfClass<TRCachedVisit>("_currentVisit");
     if (auto list = coder.decodeArrayOfObjectsOfClass<MetaOperationBase>("self.operationsQueue")) {
       std::erase(*list, nullptr);
-      if (list->size() >= kMaximumOperations) list->resize(kOperationsKeptWhenFull);
+      // A full list as the tracker writes it holds kMaximumOperations entries, the newest last:
+      // it is kept whole, so that a restart does not lose that newest descriptor.
+      if (list->size() > kMaximumOperations) list->resize(kOperationsKeptWhenFull);
       tracker->operationsQueue_ = std::move(*list);
     }
   } catch (const Exception&) {

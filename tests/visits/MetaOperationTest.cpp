@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "model/ModelTestSupport.h"
-#include "support/PlatformTest.h"
 #include "trevalo/platform/ArchiveError.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/visits/operations/MetaOperationDepart.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/PlatformTest.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/visits/operations/TROperationDepart.h"
 #include "trevalo/visits/operations/TROperationFactory.h"

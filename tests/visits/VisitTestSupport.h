@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "support/PlatformTest.h"
+#include "support/TemporaryDirectory.h"
 #include "trevalo/networking/TRNetworkClient.h"
 #include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/OperationQueue.h"
+#include "trevalo/platform/SimulatedPlatform.h"
 #include "trevalo/vell/TRVellLocation.h"
 #include "trevalo/visits/VisitTracker.h"
 #include "trevalo/visits/operations/MetaOperationDepart.h"
@@ -83,19 +84,36 @@ class RecordingTrackerDelegate final : public VisitTrackerDelegate {
 };
 
 // A tracker restored from (an empty) documents directory, with its queue, a client holding a
-// token, and a recording delegate. Requests go to the simulated transport.
-class VisitTrackerTest : public PlatformTest {
+// token, and a recording delegate, on a simulated platform of the test's own (virtual time
+// from 2026-01-01T00:00:00Z; `customize` may replace parts of it). Requests go to the
+// simulated transport unless the test installs another.
+class VisitTrackerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PlatformTest::SetUp();
+    directory_.emplace();
+    platform::SimulatedPlatform::Options options{.documentsDirectory = directory_->path()};
+    customize(options);
+    platform_ = platform::SimulatedPlatform::make(std::move(options));
+    previous_ = platform::Platform::install(platform_);
     client_ = std::make_shared<TRNetworkClient>();
     client_->setApiKey("token");
     startTracker();
   }
   void TearDown() override {
     tracker_.reset();
-    PlatformTest::TearDown();
+    // Work still queued may hold SDK objects; it goes with the platform, before the files do.
+    platform::Platform::install(previous_);
+    previous_.reset();
+    platform_.reset();
+    directory_.reset();
   }
+  virtual void customize(platform::SimulatedPlatform::Options&) {}
+
+  platform::SimulatedPlatform& platform() const { return *platform_; }
+  platform::VirtualTimeRunLoop& runLoop() const { return platform_->virtualRunLoop(); }
+  void advanceBy(double seconds) const { runLoop().advanceBy(seconds); }
+  void runUntilIdle() const { runLoop().runUntilIdle(); }
+  Date now() const { return platform_->clock().now(); }
 
   void startTracker() {
     tracker_ = VisitTracker::cachedQueue(client_);
@@ -152,6 +170,9 @@ class VisitTrackerTest : public PlatformTest {
     return descriptor;
   }
 
+  std::optional<TemporaryDirectory> directory_;
+  std::shared_ptr<platform::SimulatedPlatform> platform_;
+  std::shared_ptr<platform::Platform> previous_;
   std::shared_ptr<TRNetworkClient> client_;
   std::shared_ptr<RecordingTrackerDelegate> delegate_ =
       std::make_shared<RecordingTrackerDelegate>();

@@ -153,7 +153,8 @@ class VisitTracker final : public platform::Archivable,
   const std::optional<Date>& lastFailDate() const noexcept { return lastFailDate_; }
   bool previousReachabilityStatus() const noexcept { return previousReachabilityStatus_; }
 
-  // Reads the two archived fields; a list too long is cut to its first 10. A field that
+  // Reads the two archived fields; a list longer than the tracker ever writes (more than 11) is
+  // cut to its first 10. A field that
   // cannot be read leaves the list empty and marks the tracker as read from a damaged file.
   static std::shared_ptr<VisitTracker> initWithCoder(platform::KeyedUnarchiver& coder);
   std::string archiveClassName() const override { return kArchiveClassName; }
