@@ -85,7 +85,7 @@ TEST_F(TROperationTest, ASuccessIsReportedBeforeTheOperationFinishesAndThenDrops
   ASSERT_EQ(transport().sentCount(), 1u);
   EXPECT_EQ(transport().sentRequests()[0].url,
             client_->hosts().serviceApi + "/v1/geocode/reverse_geocode?api_token=token");
-  EXPECT_EQ(nlohmann::json::parse(sentBody(0))["points"].size(), 3u);
+  EXPECT_EQ(Json::parse(sentBody(0))["points"].size(), 3u);
 
   {
     InSequence order;
@@ -150,7 +150,7 @@ TEST_F(TROperationTest, AVisitLogReportsOnlyItsFailures) {
   ASSERT_EQ(transport().sentCount(), 1u);
   EXPECT_EQ(transport().sentRequests()[0].url,
             client_->hosts().serviceApi + "/v1/logging/visit?api_token=token");
-  EXPECT_EQ(nlohmann::json::parse(sentBody(0)), visit->dictionaryRepresentation());
+  EXPECT_EQ(Json::parse(sentBody(0)), visit->dictionaryRepresentation());
 
   EXPECT_CALL(*delegate_, didFinishDepartOperationWithError(errorCode(-9992)));
   answer(503);

@@ -32,7 +32,7 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
     server_.emplace([this](httplib::Server& server) {
       server.Post("/v1/geocode/reverse_geocode", [this](const httplib::Request& request,
                                                         httplib::Response& response) {
-        const auto body = nlohmann::json::parse(request.body);
+        const auto body = Json::parse(request.body);
         const double latitude = body["points"].back().value("latitude", 0.0);
         const auto id = std::to_string(static_cast<long>(latitude * 1000));
         {
@@ -44,7 +44,7 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
       server.Post("/v1/logging/visit",
                   [this](const httplib::Request& request, httplib::Response& response) {
                     const std::lock_guard lock(mutex_);
-                    logBodies_.push_back(nlohmann::json::parse(request.body));
+                    logBodies_.push_back(Json::parse(request.body));
                     onDiskWhenLogged_.push_back(savedOperationCount());
                     response.status = logBodies_.size() <= failingLogs_ ? 500 : 200;
                   });
