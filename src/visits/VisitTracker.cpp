@@ -237,6 +237,10 @@ void VisitTracker::addOperation(const std::shared_ptr<MetaOperationBase>& operat
   if (!operation) throw Exception(Exception::kInvalidArgument, "the descriptor is missing");
   if (operationsQueue_.size() >= kMaximumOperations) {
     operationsQueue_.resize(kOperationsKeptWhenFull);
+    // A descriptor cut before it ever reached the disk is not sent either.
+    std::erase_if(awaitingSave_, [this](const auto& waiting) {
+      return !contains(operationsQueue_, waiting.get());
+    });
   }
   operationsQueue_.push_back(operation);
   awaitingSave_.push_back(operation);
@@ -254,6 +258,7 @@ void VisitTracker::removeFromOperation(const std::shared_ptr<MetaOperationBase>&
 void VisitTracker::didGeocodeVenueByLocationsForResult(
     std::optional<Json> result, const std::shared_ptr<MetaOperationGetVenueByLocations>& operation,
     std::optional<Error> error) {
+  if (!operation) throw Exception(Exception::kInvalidArgument, "the descriptor is missing");
   if (handleError(error)) return;
   const auto place = TRPlace::initWithDictionary(result ? &*result : nullptr);
   const bool noVenue = !place->venue || isEmpty(place->venue->venueId);
@@ -278,6 +283,7 @@ void VisitTracker::didReceivedEmtpyVenue(
 void VisitTracker::didGeocodeAppleVenueByLocationForResult(
     std::optional<std::vector<platform::Placemark>> result,
     const std::shared_ptr<MetaOperationGetAppleVenue>& operation, std::optional<Error> error) {
+  if (!operation) throw Exception(Exception::kInvalidArgument, "the descriptor is missing");
   if (error && error->domain() == platform::Geocoder::kErrorDomain &&
       error->code() == platform::Geocoder::kErrorUnavailable) {
     // No retry can succeed on a platform without a geocoder, and the descriptor would hold a
