@@ -166,19 +166,6 @@ TEST(MetaOperationTest, RecordsMissingTheirSubjectAreRefused) {
 
 // --- The rest of the interface ---------------------------------------------------------------
 
-TEST(MetaOperationTest, DescribesItsWork) {
-  const auto locations = stayAt(40.5, -73.25, 2);
-  EXPECT_EQ(stay(locations)->description(),
-            "<MetaOperationGetVenueByLocations: count(2) lastLocation:(" +
-                locations.back()->location.description() + ")>");
-  const auto geocoded = place(1, 2);
-  EXPECT_EQ(geocoded->description(),
-            "<MetaOperationGetAppleVenue: Location:(" + geocoded->location().description() + ")>");
-  const auto departed = departure();
-  EXPECT_EQ(departed->description(), "<MetaOperationDepart. EndDate:" + Date(200).description() +
-                                         "; forVisit:" + departed->visit()->description() + ">");
-}
-
 TEST(MetaOperationTest, RefusesWhatItCannotWorkWith) {
   EXPECT_THROW(stay({}), Exception);
   EXPECT_THROW(stay({sampleAt(1, 1), nullptr}), Exception);
