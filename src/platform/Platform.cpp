@@ -32,6 +32,9 @@ Platform::Platform(Services services) : services_(std::move(services)) {
   if (!services_.motionManagerFactory || !services_.motionActivityManagerFactory) {
     throw Exception(Exception::kInvalidArgument, "a motion service is missing");
   }
+  if (!services_.geocoderFactory) {
+    throw Exception(Exception::kInvalidArgument, "the geocoder is missing");
+  }
 }
 
 Platform::~Platform() = default;
@@ -73,6 +76,13 @@ std::shared_ptr<Altimeter> Platform::makeAltimeter() const {
 
 std::shared_ptr<MotionActivityManager> Platform::makeMotionActivityManager() const {
   return services_.motionActivityManagerFactory();
+}
+
+std::shared_ptr<Geocoder> Platform::makeGeocoder() const {
+  auto geocoder = services_.geocoderFactory();
+  if (!geocoder)
+    throw Exception(Exception::kInternalInconsistency, "the platform made no geocoder");
+  return geocoder;
 }
 
 void Platform::setSource(Source which, TextSource source) {

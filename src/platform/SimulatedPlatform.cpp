@@ -13,6 +13,7 @@ struct SimulatedPlatform::Parts {
   std::shared_ptr<SimulatedHttpTransport> httpTransport;
   std::shared_ptr<SimulatedReachabilitySource> reachabilitySource;
   std::shared_ptr<SimulatedMotionSensors> motionSensors;
+  std::shared_ptr<SimulatedGeocoder> geocoder;
   SettableText wifi;
   SettableText advertisingIdentifier;
   SettableText carrier;
@@ -24,16 +25,17 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   parts.runLoop = std::make_shared<VirtualTimeRunLoop>(parts.clock);
   parts.locationManager = std::make_shared<SimulatedLocationManager>(parts.runLoop);
   parts.motionSensors = std::make_shared<SimulatedMotionSensors>(parts.runLoop);
-  auto fileSystem = std::make_shared<LocalFileSystem>();
+  std::shared_ptr<FileSystem> fileSystem = options.fileSystem;
+  if (!fileSystem) fileSystem = std::make_shared<LocalFileSystem>();
   auto notificationCenter = std::make_shared<NotificationCenter>();
-  auto executor = std::make_shared<RunLoopExecutor>(parts.runLoop);
+  std::shared_ptr<Executor> executor = std::make_shared<RunLoopExecutor>(parts.runLoop);
   const auto& documents = options.documentsDirectory;
 
   Services& services = parts.services;
   services.clock = parts.clock;
   services.runLoop = parts.runLoop;
-  services.operationExecutor = executor;
-  services.globalQueue = executor;
+  services.operationExecutor = options.operationExecutor ? options.operationExecutor : executor;
+  services.globalQueue = options.globalQueue ? options.globalQueue : executor;
   services.fileSystem = fileSystem;
   services.documentsDirectory = documents;
   services.userDefaults = std::make_shared<UserDefaults>(fileSystem, documents / "user-defaults");
@@ -57,6 +59,8 @@ std::shared_ptr<SimulatedPlatform> SimulatedPlatform::make(Options options) {
   services.motionActivityManagerFactory = [sensors = parts.motionSensors] {
     return sensors->makeMotionActivityManager();
   };
+  parts.geocoder = std::make_shared<SimulatedGeocoder>(parts.runLoop);
+  services.geocoderFactory = [geocoder = parts.geocoder] { return geocoder; };
 
   return std::make_shared<SimulatedPlatform>(Key{}, std::move(parts));
 }
@@ -69,6 +73,7 @@ SimulatedPlatform::SimulatedPlatform(Key, Parts parts)
       httpTransport_(std::move(parts.httpTransport)),
       reachabilitySource_(std::move(parts.reachabilitySource)),
       motionSensors_(std::move(parts.motionSensors)),
+      geocoder_(std::move(parts.geocoder)),
       wifi_(parts.wifi),
       advertisingIdentifier_(parts.advertisingIdentifier),
       carrier_(parts.carrier) {}

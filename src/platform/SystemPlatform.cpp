@@ -4,6 +4,7 @@
 
 #include "platform/SilentMotionActivityManager.h"
 #include "platform/SilentMotionManager.h"
+#include "platform/UnavailableGeocoder.h"
 #include "trevalo/platform/CurlHttpTransport.h"
 #include "trevalo/platform/LinuxReachabilitySource.h"
 #include "trevalo/platform/LocalFileSystem.h"
@@ -65,6 +66,10 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
       return std::make_shared<SilentMotionActivityManager>();
     };
   }
+
+  // Linux has no reverse-geocoding service: every request is answered at once with an error
+  // saying so, and the SDK's callers take their no-geocoder path.
+  services.geocoderFactory = [runLoop] { return std::make_shared<UnavailableGeocoder>(runLoop); };
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

@@ -13,6 +13,7 @@
 #include "trevalo/platform/Device.h"
 #include "trevalo/platform/Executor.h"
 #include "trevalo/platform/FileSystem.h"
+#include "trevalo/platform/Geocoder.h"
 #include "trevalo/platform/HttpTransport.h"
 #include "trevalo/platform/LocationManager.h"
 #include "trevalo/platform/MotionActivityManager.h"
@@ -35,6 +36,7 @@ class Platform {
   using MotionManagerFactory = std::function<std::shared_ptr<MotionManager>()>;
   using AltimeterFactory = std::function<std::shared_ptr<Altimeter>()>;
   using MotionActivityManagerFactory = std::function<std::shared_ptr<MotionActivityManager>()>;
+  using GeocoderFactory = std::function<std::shared_ptr<Geocoder>()>;
 
   struct Services {
     std::shared_ptr<Clock> clock;
@@ -58,6 +60,8 @@ class Platform {
     MotionManagerFactory motionManagerFactory;
     AltimeterFactory altimeterFactory;
     MotionActivityManagerFactory motionActivityManagerFactory;
+    // Reverse geocoding: a geocoder for each call.
+    GeocoderFactory geocoderFactory;
   };
 
   // Every service must be given; a missing one raises an invalid-argument Exception.
@@ -100,6 +104,7 @@ class Platform {
   // Nothing when the platform has no altimeter.
   std::shared_ptr<Altimeter> makeAltimeter() const;
   std::shared_ptr<MotionActivityManager> makeMotionActivityManager() const;
+  std::shared_ptr<Geocoder> makeGeocoder() const;
 
   std::optional<std::string> wifiNetworkName() const;
   std::optional<std::string> advertisingIdentifier() const;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/SimulatedGeocoder.h"
 #include "trevalo/platform/SimulatedHttpTransport.h"
 #include "trevalo/platform/SimulatedLocationManager.h"
 #include "trevalo/platform/SimulatedMotionSensors.h"
@@ -19,12 +20,17 @@ namespace trevalo::platform {
 // directory, a simulated device, one simulated location manager, scripted motion sensors
 // (`motionSensors`), settable Wi-Fi name, advertising identifier and carrier (all absent at
 // first), a simulated HTTP transport that tests answer (or a real one installed with
-// setHttpTransport), and a simulated reachability source.
+// setHttpTransport), a simulated reachability source and a scripted geocoder.
 class SimulatedPlatform final : public Platform {
  public:
   struct Options {
     std::filesystem::path documentsDirectory;
     Date start = Date(1767225600.0);  // 2026-01-01T00:00:00Z
+    // Replacements for tests that need them (a file system that fails, operation queues on
+    // real threads); by default the local file system and the run loop for both executors.
+    std::shared_ptr<FileSystem> fileSystem = nullptr;
+    std::shared_ptr<Executor> operationExecutor = nullptr;
+    std::shared_ptr<Executor> globalQueue = nullptr;
   };
 
   static std::shared_ptr<SimulatedPlatform> make(Options options);
@@ -44,6 +50,8 @@ class SimulatedPlatform final : public Platform {
     return *reachabilitySource_;
   }
   SimulatedMotionSensors& motionSensors() const noexcept { return *motionSensors_; }
+  // The one geocoder every makeGeocoder() call hands out.
+  SimulatedGeocoder& geocoder() const noexcept { return *geocoder_; }
 
   SettableText& wifiNetworkNameText() noexcept { return wifi_; }
   SettableText& advertisingIdentifierText() noexcept { return advertisingIdentifier_; }
@@ -65,6 +73,7 @@ class SimulatedPlatform final : public Platform {
   std::shared_ptr<SimulatedHttpTransport> httpTransport_;
   std::shared_ptr<SimulatedReachabilitySource> reachabilitySource_;
   std::shared_ptr<SimulatedMotionSensors> motionSensors_;
+  std::shared_ptr<SimulatedGeocoder> geocoder_;
   SettableText wifi_;
   SettableText advertisingIdentifier_;
   SettableText carrier_;

@@ -14,7 +14,9 @@ namespace trevalo::platform {
 // described by the running system. Location fixes come from a SimulatedLocationManager that
 // the application feeds from its own source; Wi-Fi name, advertising identifier and carrier are
 // absent until the application supplies sources for them. HTTP goes through libcurl
-// (CurlHttpTransport) and reachability comes from the kernel (LinuxReachabilitySource).
+// (CurlHttpTransport) and reachability comes from the kernel (LinuxReachabilitySource). Linux has
+// no reverse geocoder: the platform's geocoder answers every request with
+// Geocoder::unavailableError().
 class SystemPlatform final : public Platform {
  public:
   struct Options {

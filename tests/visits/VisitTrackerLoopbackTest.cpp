@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "networking/LoopbackServer.h"
+#include "trevalo/platform/CurlHttpTransport.h"
+#include "trevalo/platform/ThreadPool.h"
+#include "trevalo/utils/TRUtils.h"
+#include "visits/VisitTestSupport.h"
+
+namespace trevalo {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::LoopbackServer;
+using testing::VisitTrackerTest;
+
+// The tracker with the real transport against a service on 127.0.0.1. The service resolves
+// every stay to a place named after the latitude of its last point, and fails the first
+// `failingLogs` visit logs with status 500.
+class VisitTrackerLoopbackTest : public VisitTrackerTest {
+ protected:
+  void SetUp() override {
+    VisitTrackerTest::SetUp();
+    platform().setHttpTransport(std::make_shared<platform::CurlHttpTransport>());
+    server_.emplace([this](httplib::Server& server) {
+      server.Post("/v1/geocode/reverse_geocode", [this](const httplib::Request& request,
+                                                        httplib::Response& response) {
+        const auto body = Json::parse(request.body);
+        const double latitude = body["points"].back().value("latitude", 0.0);
+        const auto id = std::to_string(static_cast<long>(latitude * 1000));
+        {
+          const std::lock_guard lock(mutex_);
+          resolveBodies_.push_back(body);
+        }
+        response.set_content(testing::placeJson("A" + id, "V" + id).dump(), "application/json");
+      });
+      server.Post("/v1/logging/visit",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                    const std::lock_guard lock(mutex_);
+                    logBodies_.push_back(Json::parse(request.body));
+                    onDiskWhenLogged_.push_back(savedOperationCount());
+                    response.status = logBodies_.size() <= failingLogs_ ? 500 : 200;
+                  });
+    });
+    Hosts hosts;
+    hosts.serviceApi = server_->url();
+    client_->setHosts(hosts);
+  }
+  void TearDown() override {
+    VisitTrackerTest::TearDown();
+    server_.reset();
+  }
+
+  using Hosts = TRNetworkClient::Hosts;
+
+  bool waitFor(const std::function<bool()>& done) { return runLoop().runUntil(done, 20s); }
+  std::size_t logCount() {
+    const std::lock_guard lock(mutex_);
+    return logBodies_.size();
+  }
+
+  std::optional<LoopbackServer> server_;
+  std::mutex mutex_;
+  std::vector<Json> resolveBodies_;
+  std::vector<Json> logBodies_;
+  std::vector<std::size_t> onDiskWhenLogged_;
+  std::size_t failingLogs_ = 1;
+};
+
+TEST_F(VisitTrackerLoopbackTest, AStayBecomesAVisitThatIsLoggedOnDepartureAfterARetry) {
+  resolveStayAt(40.5, -73.9);
+  ASSERT_TRUE(waitFor([&] { return !delegate_->events.empty(); }));
+  EXPECT_EQ(delegate_->summary(), std::vector<std::string>{"start A40500V40500"});
+  {
+    const std::lock_guard lock(mutex_);
+    ASSERT_EQ(resolveBodies_.size(), 1u);
+    EXPECT_EQ(resolveBodies_[0]["points"].size(), 3u);
+  }
+  ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 1; }));
+  EXPECT_EQ(savedOperationCount(), 0u);
+
+  const Date departed = now();
+  tracker_->endVisit(departed);
+  ASSERT_TRUE(waitFor([&] { return tracker_->failCount() == 1; }));
+  runUntilIdle();
+  EXPECT_EQ(savedOperationCount(), 1u);
+
+  advanceBy(61);
+  tracker_->resendAllPendingOperations();
+  ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 2; }));
+  EXPECT_EQ(savedOperationCount(), 0u);
+
+  const std::lock_guard lock(mutex_);
+  ASSERT_EQ(logBodies_.size(), 2u);
+  EXPECT_EQ(logBodies_[1], logBodies_[0]);
+  EXPECT_EQ(logBodies_[1]["venue_id"], "V40500");
+  EXPECT_EQ(logBodies_[1]["end_time"], TRUtils::millisecondsSince1970(departed));
+  // The descriptor was in the file at each attempt, also the one that succeeded.
+  EXPECT_EQ(onDiskWhenLogged_, (std::vector<std::size_t>{1, 1}));
+}
+
+// Operations on real threads: a pool runs them and another takes their completions, while the
+// test's thread is the run loop.
+class VisitTrackerThreadedTest : public VisitTrackerLoopbackTest {
+ protected:
+  void customize(platform::SimulatedPlatform::Options& options) override {
+    options.operationExecutor = std::make_shared<platform::ThreadPool>(3);
+    options.globalQueue = std::make_shared<platform::ThreadPool>(2);
+  }
+};
+
+TEST_F(VisitTrackerThreadedTest, ManyStaysAndLogsInFlightAtOnceAllComeToAnEnd) {
+  failingLogs_ = 2;
+  constexpr int kStays = 6;
+  for (int i = 0; i < kStays; ++i) {
+    auto stay = testing::stayAt(40.0 + i, -73.0);
+    const Location last = stay.back()->location;
+    tracker_->determineLocationAtLocations(std::move(stay), last, std::nullopt);
+    advanceBy(1);
+  }
+  const auto settled = [&] {
+    return tracker_->operationsQueue().empty() &&
+           tracker_->nsOperationQueue()->operationCount() == 0;
+  };
+  // Failed operations wait, neither executing nor finished, for the next retry.
+  const auto waiting = [&] {
+    for (const auto& operation : tracker_->nsOperationQueue()->operations()) {
+      if (operation->isExecuting()) return false;
+    }
+    return true;
+  };
+  for (int round = 0; round < 50 && !settled(); ++round) {
+    ASSERT_TRUE(waitFor([&] { return settled() || waiting(); }));
+    advanceBy(3600);  // past any back-off
+    tracker_->resendAllPendingOperations();
+  }
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(savedOperationCount(), 0u);
+  EXPECT_EQ(delegate_->finished.size(), kStays + logCount() - failingLogs_);
+  EXPECT_GE(delegate_->events.size(), 1u);
+}
+
+}  // namespace
+}  // namespace trevalo

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/ModelTestSupport.h"
+#include "trevalo/platform/KeyedArchiver.h"
+#include "trevalo/platform/LocalFileSystem.h"
+#include "visits/VisitTestSupport.h"
+
+namespace trevalo {
+namespace {
+
+using platform::Bytes;
+using testing::CaseName;
+using testing::PrintTo;
+using testing::VisitTrackerTest;
+
+const std::string kResolve = "/v1/geocode/reverse_geocode?api_token=token";
+const std::string kLog = "/v1/logging/visit?api_token=token";
+
+void writeFile(const Bytes& bytes) {
+  ASSERT_TRUE(
+      platform::LocalFileSystem().writeFileAtomically(VisitTracker::venueCachePath(), bytes));
+}
+
+bool fileExists() {
+  return std::filesystem::exists(VisitTracker::venueCachePath());
+}
+
+// A file that says it holds a tracker, with whatever fields a test puts in.
+class ForgedTracker final : public platform::Archivable {
+ public:
+  std::shared_ptr<TRCachedVisit> visit;
+  std::vector<std::shared_ptr<const platform::Archivable>> operations;
+
+  std::string archiveClassName() const override { return VisitTracker::kArchiveClassName; }
+  void encodeWithCoder(platform::KeyedArchiver& coder) const override {
+    coder.encodeObject(visit, "_currentVisit");
+    coder.encodeObjectList(operations, "self.operationsQueue");
+  }
+};
+
+class RecordOfNoKnownClass final : public platform::Archivable {
+ public:
+  std::string archiveClassName() const override { return "NoSuchOperation"; }
+  void encodeWithCoder(platform::KeyedArchiver&) const override {}
+};
+
+std::shared_ptr<MetaOperationDepart> departureOf(const std::string& venueId) {
+  return std::make_shared<MetaOperationDepart>(
+      TRCachedVisit::initWithResult(testing::placeWith("A", venueId), Date(1000), true),
+      Date(2000));
+}
+
+TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
+  resolveStayAt(40.0, -73.0);
+  tracker_->reportEndVisit(
+      TRCachedVisit::initWithResult(testing::placeWith("A2", "V2"), now(), true), now());
+  resolveStayAt(41.0, -74.0);
+  runUntilIdle();
+  ASSERT_EQ(transport().sentCount(), 3u);
+
+  restartTracker();
+  ASSERT_EQ(paths(),
+            (std::vector<std::string>{kResolve, kLog, kResolve, kResolve, kLog, kResolve}));
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(body(i + 3), body(i)) << i;
+  ASSERT_TRUE(tracker_->currentVisit());
+  EXPECT_EQ(tracker_->currentVisit()->cachedVisitId(), "A1V1");
+
+  // Work already queued is not queued twice.
+  tracker_->addArchivedOperations();
+  runUntilIdle();
+  EXPECT_EQ(transport().sentCount(), 6u);
+}
+
+// --- Damaged files ---------------------------------------------------------------------------
+
+struct DamageCase {
+  const char* name;
+  std::function<Bytes(const Bytes& intact)> damage;
+};
+
+class VisitTrackerDamagedFileTest : public VisitTrackerTest,
+                                    public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(VisitTrackerDamagedFileTest, GivesAFreshTrackerAndTheFileIsGone) {
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
+  resolveStayAt(40.0, -73.0);
+  const auto intact = platform::LocalFileSystem().readFile(VisitTracker::venueCachePath());
+  ASSERT_TRUE(intact);
+  writeFile(GetParam().damage(*intact));
+
+  restartTracker();
+  EXPECT_FALSE(tracker_->currentVisit());
+  EXPECT_TRUE(tracker_->operationsQueue().empty());
+  EXPECT_FALSE(fileExists());
+  EXPECT_EQ(transport().sentCount(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, VisitTrackerDamagedFileTest,
+    ::testing::Values(DamageCase{"Truncated",
+                                 [](const Bytes& intact) {
+                                   return Bytes(intact.begin(), intact.begin() + intact.size() / 2);
+                                 }},
+                      DamageCase{"OneByteChanged",
+                                 [](const Bytes& intact) {
+                                   Bytes changed = intact;
+                                   changed[changed.size() / 2] ^= 0x20;
+                                   return changed;
+                                 }},
+                      DamageCase{"Garbage",
+                                 [](const Bytes&) {
+                                   const std::string text = "this is not an archive";
+                                   return Bytes(text.begin(), text.end());
+                                 }},
+                      DamageCase{"Empty", [](const Bytes&) { return Bytes(); }},
+                      DamageCase{"AnotherRecord",
+                                 [](const Bytes&) {
+                                   return platform::KeyedArchiver::archivedDataWithRootObject(
+                                       testing::placeWith("A1", "V1"));
+                                 }}),
+    CaseName());
+
+TEST_F(VisitTrackerTest, UnreadableDescriptorsAreDroppedAndTheVisitKept) {
+  ForgedTracker forged;
+  forged.visit = TRCachedVisit::initWithResult(testing::placeWith("A1", "V1"), Date(1000), true);
+  forged.operations = {departureOf("1"), std::make_shared<RecordOfNoKnownClass>()};
+  writeFile(platform::KeyedArchiver::archivedDataWithRootObject(
+      std::shared_ptr<const platform::Archivable>(&forged, [](const auto*) {})));
+
+  restartTracker();
+  ASSERT_TRUE(tracker_->currentVisit());
+  EXPECT_EQ(tracker_->currentVisit()->cachedVisitId(), "A1V1");
+  EXPECT_TRUE(tracker_->operationsQueue().empty());
+  EXPECT_EQ(transport().sentCount(), 0u);
+  // What could be read was written back; the unreadable part is gone for good.
+  const auto file = saved();
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->currentVisit());
+  EXPECT_TRUE(file->operationsQueue().empty());
+}
+
+TEST_F(VisitTrackerTest, AListLongerThanTheTrackerWritesIsCutToItsFirstTen) {
+  ForgedTracker forged;
+  for (int i = 0; i < 12; ++i)
+    forged.operations.push_back(departureOf(std::to_string(i)));
+  writeFile(platform::KeyedArchiver::archivedDataWithRootObject(
+      std::shared_ptr<const platform::Archivable>(&forged, [](const auto*) {})));
+
+  restartTracker();
+  ASSERT_EQ(tracker_->operationsQueue().size(), 10u);
+  EXPECT_EQ(std::dynamic_pointer_cast<MetaOperationDepart>(tracker_->operationsQueue().back())
+                ->visit()
+                ->cachedVisitId(),
+            "A9");
+  EXPECT_EQ(transport().sentCount(), 10u);
+}
+
+// --- Order of writes and requests ------------------------------------------------------------
+
+TEST_F(VisitTrackerTest, ADescriptorIsOnDiskBeforeItsRequestAndLeavesOnlyAfterSuccess) {
+  std::vector<std::size_t> onDiskAtSend;
+  transport().setResponder([&](const platform::HttpRequest&) {
+    onDiskAtSend.push_back(savedOperationCount());
+    return std::optional<platform::SimulatedHttpTransport::Answer>();
+  });
+  resolveStayAt(40.0, -73.0);
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
+  tracker_->endVisit(now());
+  runUntilIdle();
+  EXPECT_EQ(onDiskAtSend, (std::vector<std::size_t>{1, 2}));
+
+  answer(500);
+  answer(503);
+  EXPECT_EQ(savedOperationCount(), 2u);
+  advanceBy(121);
+  tracker_->resendAllPendingOperations();
+  runUntilIdle();
+  EXPECT_EQ(onDiskAtSend, (std::vector<std::size_t>{1, 2, 2, 2}));
+  answer(200, testing::placeJson("A1", "V1"));
+  EXPECT_EQ(savedOperationCount(), 1u);
+  answer(200);
+  EXPECT_EQ(savedOperationCount(), 0u);
+}
+
+// The local file system, with writes that fail while `failWrites` is set (a full disk, say).
+class FailingFileSystem final : public platform::FileSystem {
+ public:
+  std::atomic<bool> failWrites{false};
+
+  std::optional<Bytes> readFile(const std::filesystem::path& path) const override {
+    return files_.readFile(path);
+  }
+  bool writeFileAtomically(const std::filesystem::path& path,
+                           std::span<const std::uint8_t> bytes) override {
+    return !failWrites && files_.writeFileAtomically(path, bytes);
+  }
+  bool removeFile(const std::filesystem::path& path) override { return files_.removeFile(path); }
+  bool fileExists(const std::filesystem::path& path) const override {
+    return files_.fileExists(path);
+  }
+
+ private:
+  platform::LocalFileSystem files_;
+};
+
+class VisitTrackerStorageFailureTest : public VisitTrackerTest {
+ protected:
+  void customize(platform::SimulatedPlatform::Options& options) override {
+    options.fileSystem = files_;
+  }
+  std::shared_ptr<FailingFileSystem> files_ = std::make_shared<FailingFileSystem>();
+};
+
+TEST_F(VisitTrackerStorageFailureTest, NoRequestGoesOutForADescriptorThatIsNotOnDisk) {
+  files_->failWrites = true;
+  const auto descriptor = resolveStayAt(40.0, -73.0);
+  EXPECT_EQ(tracker_->operationsQueue().size(), 1u);
+  EXPECT_EQ(transport().sentCount(), 0u);
+  tracker_->resendAllPendingOperations();
+  runUntilIdle();
+  EXPECT_EQ(transport().sentCount(), 0u);
+
+  files_->failWrites = false;
+  tracker_->resendAllPendingOperations();
+  runUntilIdle();
+  EXPECT_EQ(savedOperationCount(), 1u);
+  ASSERT_EQ(transport().sentCount(), 1u);
+
+  // A success whose removal cannot be written leaves the descriptor on disk: after a restart
+  // the work is done again rather than lost.
+  files_->failWrites = true;
+  answer(200, testing::placeJson("A1", "V1"));
+  EXPECT_TRUE(tracker_->operationsQueue().empty());
+  EXPECT_EQ(savedOperationCount(), 1u);
+  EXPECT_EQ(delegate_->summary(), std::vector<std::string>{"start A1V1"});
+
+  files_->failWrites = false;
+  tracker_->appBecomeActive();
+  EXPECT_EQ(savedOperationCount(), 0u);
+  EXPECT_TRUE(saved()->currentVisit());
+}
+
+}  // namespace
+}  // namespace trevalo
