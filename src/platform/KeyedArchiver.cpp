@@ -1,10 +1,11 @@
 #include "trevalo/platform/KeyedArchiver.h"
 
-#include <nlohmann/json.hpp>
+#include <string_view>
+#include <typeindex>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/ArchiveFormat.h"
+#include "platform/CborWriter.h"
 #include "platform/Envelope.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/FileSystem.h"
@@ -14,153 +15,238 @@ namespace trevalo::platform {
 
 namespace format = archive_format;
 
+// The archive is written as CBOR straight into byte buffers as the records encode themselves;
+// no document tree is built. A record is an indefinite-length array [class index, key, value,
+// ...]. Records take their index when they are complete, so a record's children come before
+// it in the object table and a finished record is appended to the table's bytes at once. The
+// record under way is written into a buffer of its nesting level; those buffers are reused
+// from record to record, so writing many small records allocates next to nothing.
 namespace {
 
-Json tagged(std::int64_t tag, Json payload) {
-  Json value = Json::array();
-  value.push_back(tag);
-  value.push_back(std::move(payload));
-  return value;
+// Lets the key table be searched with a string_view, without making a string for every field.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
+using TextIds = std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>>;
+
+std::size_t intern(std::vector<std::string>& table, TextIds& ids, std::string_view text) {
+  if (const auto it = ids.find(text); it != ids.end()) return it->second;
+  ids.emplace(std::string(text), table.size());
+  table.emplace_back(text);
+  return table.size() - 1;
 }
+
+constexpr std::size_t kTypicalRecordBytes = 96;
 
 }  // namespace
 
 struct KeyedArchiver::State {
-  Json objects = Json::array();
-  Json classes = Json::array();
-  Json keys = Json::array();
-  std::unordered_map<std::string, std::size_t> classIds;
-  std::unordered_map<std::string, std::size_t> keyIds;
+  struct Record {
+    Bytes bytes;
+    std::size_t firstKey = 0;  // where this record's keys start in `writtenKeys`
+  };
+
+  static constexpr std::size_t kInProgress = static_cast<std::size_t>(-1);
+
+  Bytes objects;  // the finished records, in index order
+  std::size_t objectCount = 0;
+  std::vector<Record> levels;  // levels[d]: the record under way at nesting depth d + 1
+  std::size_t depth = 0;       // 0: the top level is being written
+  std::vector<std::string> classes;
+  std::vector<std::string> keys;
+  std::unordered_map<std::type_index, std::size_t> classIds;  // by the record's type
+  TextIds keyIds;
   std::unordered_map<const void*, std::size_t> objectIds;
-  std::unordered_set<const void*> inProgress;
+  // The keys written by the records under way, innermost last, to refuse a key written twice.
+  std::vector<std::size_t> writtenKeys;
   // Every encoded record stays alive until the archive is done, so that no address can be
   // reused by another record and mistaken for an object already written.
   std::vector<std::shared_ptr<const Archivable>> keepAlive;
-  Json top = Json::array();
-  Json* current = &top;  // the [key, value, ...] pairs of the record being written
-  std::size_t firstField = 0;
+  Record top;
   bool finished = false;
 
-  static std::size_t intern(Json& table, std::unordered_map<std::string, std::size_t>& ids,
-                            std::string_view text) {
-    const auto [it, inserted] = ids.try_emplace(std::string(text), table.size());
-    if (inserted) table.push_back(it->first);
-    return it->second;
+  Record& record() { return depth == 0 ? top : levels[depth - 1]; }
+
+  std::size_t classId(const Archivable& object) {
+    const std::type_index type(typeid(object));
+    if (const auto it = classIds.find(type); it != classIds.end()) return it->second;
+    const std::string name = object.archiveClassName();
+    std::size_t id = classes.size();
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+      if (classes[i] == name) id = i;  // two types sharing one name share one entry
+    }
+    if (id == classes.size()) classes.push_back(name);
+    classIds.emplace(type, id);
+    return id;
   }
 
-  void put(std::string_view key, Json value) {
+  // Starts a field of the current record and returns the writer for its value.
+  CborWriter field(std::string_view key) {
     if (finished) throw Exception(Exception::kInternalInconsistency, "archive already finished");
     if (format::isReservedKey(key)) {
       throw Exception(Exception::kInvalidArgument,
                       "archive keys starting with '$' are reserved: " + std::string(key));
     }
     const std::size_t id = intern(keys, keyIds, key);
-    auto& fields = *current;
-    for (std::size_t i = firstField; i + 1 < fields.size(); i += 2) {
-      if (fields[i].get<std::size_t>() == id) {  // a key written twice keeps the last value
-        fields[i + 1] = std::move(value);
-        return;
+    Record& target = record();
+    for (std::size_t i = target.firstKey; i < writtenKeys.size(); ++i) {
+      if (writtenKeys[i] == id) {
+        throw Exception(Exception::kInvalidArgument,
+                        "archive key written twice in one record: " + std::string(key));
       }
     }
-    fields.push_back(id);
-    fields.push_back(std::move(value));
+    writtenKeys.push_back(id);
+    CborWriter writer(target.bytes);
+    writer.unsignedInteger(id);
+    return writer;
   }
 
-  Json reference(KeyedArchiver& archiver, const std::shared_ptr<const Archivable>& object) {
-    if (!object) return nullptr;
+  static void writeTagged(CborWriter& writer, std::int64_t tag, std::size_t payloadItems) {
+    writer.arrayHeader(payloadItems + 1);
+    writer.integer(tag);
+  }
+
+  // Writes the record (once) and returns its index; nothing for a null record.
+  std::optional<std::size_t> reference(KeyedArchiver& archiver,
+                                       const std::shared_ptr<const Archivable>& object) {
+    if (!object) return std::nullopt;
     const void* identity = object.get();
-    if (const auto it = objectIds.find(identity); it != objectIds.end()) {
-      if (inProgress.contains(identity)) {
+    const auto [it, inserted] = objectIds.try_emplace(identity, kInProgress);
+    if (!inserted) {
+      if (it->second == kInProgress) {
         throw Exception(Exception::kInvalidArgument,
                         "cannot archive a cycle through " + object->archiveClassName());
       }
-      return tagged(format::kReferenceTag, it->second);
+      return it->second;
     }
-    const std::size_t index = objects.size();
-    objects.push_back(nullptr);
-    objectIds.emplace(identity, index);
-    inProgress.insert(identity);
     keepAlive.push_back(object);
 
-    Json fields = Json::array();
-    fields.push_back(intern(classes, classIds, object->archiveClassName()));
+    if (levels.size() == depth) levels.emplace_back();
+    {
+      Record& record = levels[depth];
+      record.bytes.clear();
+      record.firstKey = writtenKeys.size();
+      CborWriter writer(record.bytes);
+      writer.beginIndefiniteArray();
+      writer.unsignedInteger(classId(*object));
+    }
     struct Restore {
       State& state;
-      Json* current;
-      std::size_t firstField;
+      std::size_t keys;
       ~Restore() {
-        state.current = current;
-        state.firstField = firstField;
+        --state.depth;
+        state.writtenKeys.resize(keys);
       }
-    } restore{*this, current, firstField};
-    current = &fields;
-    firstField = 1;
+    } restore{*this, writtenKeys.size()};
+    ++depth;
     object->encodeWithCoder(archiver);
 
-    objects[index] = std::move(fields);
-    inProgress.erase(identity);
-    return tagged(format::kReferenceTag, index);
+    Record& finished = levels[depth - 1];
+    CborWriter(finished.bytes).endIndefinite();
+    objects.insert(objects.end(), finished.bytes.begin(), finished.bytes.end());
+    // Looked up again: encoding the record may have added entries and rehashed the map.
+    const std::size_t index = objectCount++;
+    objectIds[identity] = index;
+    return index;
+  }
+
+  static void writeReference(CborWriter& writer, std::optional<std::size_t> index) {
+    if (!index) {
+      writer.null();
+      return;
+    }
+    writeTagged(writer, format::kReferenceTag, 1);
+    writer.unsignedInteger(*index);
   }
 };
 
-KeyedArchiver::KeyedArchiver() : state_(std::make_unique<State>()) {}
+KeyedArchiver::KeyedArchiver() : state_(std::make_unique<State>()) {
+  CborWriter(state_->top.bytes).beginIndefiniteArray();
+  state_->objectIds.reserve(256);
+}
 
 KeyedArchiver::~KeyedArchiver() = default;
 
 void KeyedArchiver::encodeBool(bool value, std::string_view key) {
-  state_->put(key, value);
+  state_->field(key).boolean(value);
 }
 
 void KeyedArchiver::encodeInt(std::int32_t value, std::string_view key) {
-  state_->put(key, value);
+  state_->field(key).integer(value);
 }
 
 void KeyedArchiver::encodeInt64(std::int64_t value, std::string_view key) {
-  state_->put(key, value);
+  state_->field(key).integer(value);
 }
 
 void KeyedArchiver::encodeDouble(double value, std::string_view key) {
-  state_->put(key, value);
+  state_->field(key).floating(value);
 }
 
 void KeyedArchiver::encodeObject(const std::shared_ptr<const Archivable>& object,
                                  std::string_view key) {
-  state_->put(key, state_->reference(*this, object));
+  // The record is written before the field that refers to it: encoding it may write fields
+  // of its own, which must not land between this field's key and its value.
+  const auto index = state_->reference(*this, object);
+  auto writer = state_->field(key);
+  State::writeReference(writer, index);
 }
 
 void KeyedArchiver::encodeString(const std::optional<std::string>& value, std::string_view key) {
-  state_->put(key, value ? Json(*value) : Json(nullptr));
+  auto writer = state_->field(key);
+  if (value) {
+    writer.text(*value);
+  } else {
+    writer.null();
+  }
 }
 
 void KeyedArchiver::encodeDate(const std::optional<Date>& value, std::string_view key) {
-  state_->put(key,
-              value ? tagged(format::kDateTag, value->timeIntervalSince1970()) : Json(nullptr));
+  auto writer = state_->field(key);
+  if (!value) {
+    writer.null();
+    return;
+  }
+  State::writeTagged(writer, format::kDateTag, 1);
+  writer.floating(value->timeIntervalSince1970());
 }
 
 void KeyedArchiver::encodeLocation(const std::optional<Location>& value, std::string_view key) {
+  auto writer = state_->field(key);
   if (!value) {
-    state_->put(key, nullptr);
+    writer.null();
     return;
   }
-  state_->put(key,
-              Json::array({format::kLocationTag, value->coordinate().latitude,
-                           value->coordinate().longitude, value->altitude(),
-                           value->horizontalAccuracy(), value->verticalAccuracy(), value->course(),
-                           value->speed(), value->timestamp().timeIntervalSince1970()}));
+  State::writeTagged(writer, format::kLocationTag, 8);
+  for (const double component :
+       {value->coordinate().latitude, value->coordinate().longitude, value->altitude(),
+        value->horizontalAccuracy(), value->verticalAccuracy(), value->course(), value->speed(),
+        value->timestamp().timeIntervalSince1970()}) {
+    writer.floating(component);
+  }
 }
 
 void KeyedArchiver::encodeJson(const Json& value, std::string_view key) {
-  state_->put(key, tagged(format::kJsonTag, value));
+  auto writer = state_->field(key);
+  State::writeTagged(writer, format::kJsonTag, 1);
+  writer.json(value);
 }
 
 void KeyedArchiver::encodeObjectList(const std::vector<std::shared_ptr<const Archivable>>& objects,
                                      std::string_view key) {
-  Json list = Json::array();
-  list.get_ref<Json::array_t&>().reserve(objects.size() + 1);
-  list.push_back(format::kListTag);
+  std::vector<std::optional<std::size_t>> indices;
+  indices.reserve(objects.size());
   for (const auto& object : objects)
-    list.push_back(state_->reference(*this, object));
-  state_->put(key, std::move(list));
+    indices.push_back(state_->reference(*this, object));
+  auto writer = state_->field(key);
+  writer.arrayHeader(indices.size() + 1);
+  writer.integer(format::kListTag);
+  for (const auto& index : indices)
+    State::writeReference(writer, index);
 }
 
 Bytes KeyedArchiver::encodedData() {
@@ -168,15 +254,35 @@ Bytes KeyedArchiver::encodedData() {
     throw Exception(Exception::kInternalInconsistency, "archive already finished");
   }
   state_->finished = true;
-  Json document = Json::object();
-  document[format::kArchiverKey] = format::kArchiverName;
-  document[format::kVersionKey] = format::kVersion;
-  document[format::kClassesKey] = std::move(state_->classes);
-  document[format::kKeysKey] = std::move(state_->keys);
-  document[format::kObjectsKey] = std::move(state_->objects);
-  document[format::kTopKey] = std::move(state_->top);
+  CborWriter(state_->top.bytes).endIndefinite();
+
+  const std::size_t size = state_->top.bytes.size() + state_->objects.size() + 256;
+  Bytes document;
+  document.reserve(size);
+  CborWriter writer(document);
+  writer.mapHeader(6);
+  writer.text(format::kArchiverKey);
+  writer.text(format::kArchiverName);
+  writer.text(format::kVersionKey);
+  writer.integer(format::kVersion);
+  writer.text(format::kClassesKey);
+  writer.arrayHeader(state_->classes.size());
+  for (const auto& name : state_->classes)
+    writer.text(name);
+  writer.text(format::kKeysKey);
+  writer.arrayHeader(state_->keys.size());
+  for (const auto& key : state_->keys)
+    writer.text(key);
+  writer.text(format::kObjectsKey);
+  writer.arrayHeader(state_->objectCount);
+  writer.raw(state_->objects);
+  writer.text(format::kTopKey);
+  writer.raw(state_->top.bytes);
+
+  state_->objects = Bytes();
+  state_->levels.clear();
   state_->keepAlive.clear();
-  return Envelope::seal(format::kMagic, Json::to_cbor(document));
+  return Envelope::seal(format::kMagic, document);
 }
 
 Bytes KeyedArchiver::archivedDataWithRootObject(const std::shared_ptr<const Archivable>& root) {

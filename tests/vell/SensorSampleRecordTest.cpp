@@ -28,7 +28,8 @@ const platform::AccelerometerData kSample{{0.0123, -0.9812, 0.0456}, 35012.45};
 template <class Record, class Value>
 Json archivedFields(const Value& value) {
   const auto data = KeyedArchiver::archivedDataWithRootObject(std::make_shared<Record>(value));
-  return KeyedUnarchiver::dumpAsJson(data)["objects"][0];
+  const Json dump = KeyedUnarchiver::dumpAsJson(data);
+  return dump["objects"][dump["top"]["root"]["$ref"].get<std::size_t>()];
 }
 
 TEST(SensorSampleRecordTest, ArchiveKeysAndKinds) {

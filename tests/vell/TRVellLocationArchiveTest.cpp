@@ -114,7 +114,7 @@ TEST_F(TRVellLocationArchiveTest, WritesTheDocumentedKeysInOrder) {
   sample->accelArray.resize(1);
   sample->headingArray.resize(1);
   const Json dump = KeyedUnarchiver::dumpAsJson(KeyedArchiver::archivedDataWithRootObject(sample));
-  const Json& location = dump["objects"][0];
+  const Json& location = dump["objects"][dump["top"]["root"]["$ref"].get<std::size_t>()];
   std::vector<std::string> keys;
   for (const auto& [key, value] : location.items())
     keys.push_back(key);
@@ -127,8 +127,12 @@ TEST_F(TRVellLocationArchiveTest, WritesTheDocumentedKeysInOrder) {
   EXPECT_EQ(location["$class"], "TRVellLocation");
   EXPECT_EQ(location["self.mode"], TRModeVisitWalking);
   EXPECT_TRUE(location["self.mode"].is_number_integer());
-  EXPECT_EQ(dump["objects"][1]["$class"], "CMAccelerometerDataCustom");
-  EXPECT_EQ(dump["objects"][2]["$class"], "CLHeadingCustom");
+  std::vector<std::string> classes;
+  for (const auto& object : dump["objects"])
+    classes.push_back(object["$class"]);
+  EXPECT_EQ(classes, (std::vector<std::string>{"CMAccelerometerDataCustom", "CLHeadingCustom",
+                                               "TRVellLocation"}))
+      << "each sample is a record of its own";
 }
 
 // Stand in for damaged or foreign records filed under the enriched location's class name.

@@ -22,6 +22,8 @@ class Archivable {
  public:
   virtual ~Archivable() = default;
 
+  // The name written into archives. It must be the same for every object of a class (archives
+  // look it up once per class).
   virtual std::string archiveClassName() const = 0;
   virtual void encodeWithCoder(KeyedArchiver& coder) const = 0;
 };
