@@ -40,7 +40,6 @@ std::size_t intern(std::vector<std::string>& table, TextIds& ids, std::string_vi
   return table.size() - 1;
 }
 
-constexpr std::size_t kTypicalRecordBytes = 96;
 
 }  // namespace
 
