@@ -3,8 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "utils/TextScanning.h"
 #include "trevalo/networking/ParserUtils.h"
+#include "utils/TextScanning.h"
 
 namespace trevalo {
 

@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "utils/TextScanning.h"
 #include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/KeyedUnarchiver.h"
+#include "utils/TextScanning.h"
 
 namespace trevalo {
 

@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "utils/TextScanning.h"
 #include "trevalo/utils/TRUtils.h"
+#include "utils/TextScanning.h"
 
 namespace trevalo {
 

@@ -40,7 +40,6 @@ std::size_t intern(std::vector<std::string>& table, TextIds& ids, std::string_vi
   return table.size() - 1;
 }
 
-
 }  // namespace
 
 struct KeyedArchiver::State {

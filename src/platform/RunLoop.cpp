@@ -124,7 +124,9 @@ bool RunLoop::fireNextTimerDueBy(double deadlineUptime, double nowUptime) {
   return true;
 }
 
-void RunLoop::adoptCurrentThread() noexcept { adoptThread(std::this_thread::get_id()); }
+void RunLoop::adoptCurrentThread() noexcept {
+  adoptThread(std::this_thread::get_id());
+}
 
 void RunLoop::adoptThread(std::thread::id thread) noexcept {
   core_->owner.store(thread, std::memory_order_relaxed);

@@ -19,9 +19,13 @@ void VirtualTimeRunLoop::advanceBy(double seconds) {
   advanceTo(clock_->now().dateByAddingTimeInterval(seconds));
 }
 
-void VirtualTimeRunLoop::advanceTo(Date date) { advance(date, true); }
+void VirtualTimeRunLoop::advanceTo(Date date) {
+  advance(date, true);
+}
 
-void VirtualTimeRunLoop::advanceToJustBefore(Date date) { advance(date, false); }
+void VirtualTimeRunLoop::advanceToJustBefore(Date date) {
+  advance(date, false);
+}
 
 void VirtualTimeRunLoop::advance(Date date, bool includingTimersDueThen) {
   adoptCurrentThread();

@@ -5,6 +5,7 @@
 
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/platform/Timer.h"
 #include "trevalo/utils/TRLogger.h"
 #include "trevalo/utils/TRUtils.h"
@@ -77,11 +78,11 @@ void StrategiesStateMachine::setDelegate(std::weak_ptr<StrategiesStateMachineDel
 }
 
 void StrategiesStateMachine::startWithInitialState() {
-  onRunLoop(&StrategiesStateMachine::startWithInitialStateOnMain);
+  platform::performOnRunLoop(*this, &StrategiesStateMachine::startWithInitialStateOnMain);
 }
 
 void StrategiesStateMachine::forceStateChange() {
-  onRunLoop(&StrategiesStateMachine::forceStateChangeWithReasonOnMain);
+  platform::performOnRunLoop(*this, &StrategiesStateMachine::forceStateChangeWithReasonOnMain);
 }
 
 void StrategiesStateMachine::changeStrategy(StrategyType type, TRStateMachingeContext settings) {
@@ -214,17 +215,6 @@ StrategyType StrategiesStateMachine::getNextLowStrategyWith(const TRStateMaching
       return StrategyTypeWifi;
   }
   raiseModeNotImplemented(context.algorithmMode);
-}
-
-void StrategiesStateMachine::onRunLoop(void (StrategiesStateMachine::*work)()) {
-  auto& runLoop = platform::Platform::current().runLoop();
-  if (runLoop.isCurrent()) {
-    (this->*work)();
-    return;
-  }
-  runLoop.post([weak = weak_from_this(), work] {
-    if (const auto self = weak.lock()) ((*self).*work)();
-  });
 }
 
 void StrategiesStateMachine::startWithInitialStateOnMain() {

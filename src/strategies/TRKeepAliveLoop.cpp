@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/platform/Timer.h"
 
 namespace trevalo {
@@ -42,27 +43,16 @@ void TRKeepAliveLoop::start() {
 }
 
 void TRKeepAliveLoop::processLoop() {
-  onRunLoop(&TRKeepAliveLoop::processLoopOnMain);
+  platform::performOnRunLoop(*this, &TRKeepAliveLoop::processLoopOnMain);
 }
 
 void TRKeepAliveLoop::stop() {
-  onRunLoop(&TRKeepAliveLoop::stopOnMain);
+  platform::performOnRunLoop(*this, &TRKeepAliveLoop::stopOnMain);
 }
 
 BackgroundTaskIdentifier TRKeepAliveLoop::taskId() const {
   const std::lock_guard lock(mutex_);
   return taskId_;
-}
-
-void TRKeepAliveLoop::onRunLoop(void (TRKeepAliveLoop::*work)()) {
-  auto& runLoop = platform::Platform::current().runLoop();
-  if (runLoop.isCurrent()) {
-    (this->*work)();
-    return;
-  }
-  runLoop.post([weak = weak_from_this(), work] {
-    if (const auto self = weak.lock()) ((*self).*work)();
-  });
 }
 
 void TRKeepAliveLoop::processLoopOnMain() {

@@ -16,6 +16,7 @@
 #include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/OperationQueue.h"
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/utils/TRLogger.h"
 #include "trevalo/utils/TRUtils.h"
 #include "trevalo/visits/operations/MetaOperationDepart.h"
@@ -97,18 +98,18 @@ std::shared_ptr<VisitTracker> VisitTracker::cachedQueue(
 void VisitTracker::observe() {
   auto& center = platform::Platform::current().notificationCenter();
   const std::weak_ptr<VisitTracker> weak = weak_from_this();
-  observations_.push_back(center.addObserver(platform::Application::kDidBecomeActiveNotification,
-                                             [weak](const platform::Notification&) {
-                                               if (const auto self = weak.lock())
-                                                 self->onRunLoop(&VisitTracker::appBecomeActive);
-                                             }));
-  observations_.push_back(center.addObserver(platform::Application::kDidEnterBackgroundNotification,
-                                             [weak](const platform::Notification&) {
-                                               if (const auto self = weak.lock()) {
-                                                 self->onRunLoop(
-                                                     &VisitTracker::resendAllPendingOperations);
-                                               }
-                                             }));
+  observations_.push_back(center.addObserver(
+      platform::Application::kDidBecomeActiveNotification, [weak](const platform::Notification&) {
+        if (const auto self = weak.lock())
+          platform::performOnRunLoop(*self, &VisitTracker::appBecomeActive);
+      }));
+  observations_.push_back(center.addObserver(
+      platform::Application::kDidEnterBackgroundNotification,
+      [weak](const platform::Notification&) {
+        if (const auto self = weak.lock()) {
+          platform::performOnRunLoop(*self, &VisitTracker::resendAllPendingOperations);
+        }
+      }));
   observations_.push_back(center.addObserver(
       kReachabilityChangedNotification, [weak](const platform::Notification& notification) {
         const auto self = weak.lock();
@@ -122,18 +123,6 @@ void VisitTracker::observe() {
           });
         }
       }));
-}
-
-void VisitTracker::onRunLoop(void (VisitTracker::*handler)()) {
-  // The application may report its lifecycle from any thread; the tracker lives on the run loop.
-  auto& runLoop = platform::Platform::current().runLoop();
-  if (runLoop.isCurrent()) {
-    (this->*handler)();
-    return;
-  }
-  runLoop.post([weak = weak_from_this(), handler] {
-    if (const auto self = weak.lock()) ((*self).*handler)();
-  });
 }
 
 void VisitTracker::createQueue() {

@@ -70,6 +70,17 @@ inline std::vector<std::string> archivedKeys(
   return {};
 }
 
+// A place with only the two identifiers that make its identity key.
+inline std::shared_ptr<TRPlace> placeWithIds(std::optional<std::string> addressId,
+                                             std::optional<std::string> venueId) {
+  auto place = std::make_shared<TRPlace>();
+  place->address = std::make_shared<TRAddress>();
+  place->address->addressId = std::move(addressId);
+  place->venue = std::make_shared<TRVenue>();
+  place->venue->venueId = std::move(venueId);
+  return place;
+}
+
 inline Json snap(const std::optional<std::string>& text) {
   return text ? Json(*text) : Json();
 }

@@ -20,19 +20,10 @@ using testing::archivedKeys;
 using testing::archiveRoundTrip;
 using testing::CaseName;
 using ::testing::ElementsAre;
+using testing::placeWithIds;
 using testing::PrintTo;
 using testing::readModelJson;
 using testing::snapshot;
-
-std::shared_ptr<TRPlace> placeWithIds(std::optional<std::string> addressId,
-                                      std::optional<std::string> venueId) {
-  auto place = std::make_shared<TRPlace>();
-  place->address = std::make_shared<TRAddress>();
-  place->address->addressId = std::move(addressId);
-  place->venue = std::make_shared<TRVenue>();
-  place->venue->venueId = std::move(venueId);
-  return place;
-}
 
 const std::regex kUuid("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$");
 

@@ -21,18 +21,9 @@ using testing::archivedKeys;
 using testing::archiveRoundTrip;
 using testing::CaseName;
 using ::testing::ElementsAre;
+using testing::placeWithIds;
 using testing::PrintTo;
 using testing::snapshot;
-
-std::shared_ptr<TRPlace> placeWithIds(std::optional<std::string> addressId,
-                                      std::optional<std::string> venueId) {
-  auto place = std::make_shared<TRPlace>();
-  place->address = std::make_shared<TRAddress>();
-  place->address->addressId = std::move(addressId);
-  place->venue = std::make_shared<TRVenue>();
-  place->venue->venueId = std::move(venueId);
-  return place;
-}
 
 std::shared_ptr<TRPlace> coffeeShop() {
   return TRPlace::initWithDictionary(testing::readModelJson("reverse_geocode.json"));

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "trevalo/Json.h"

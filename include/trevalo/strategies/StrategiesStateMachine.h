@@ -75,8 +75,6 @@ class StrategiesStateMachine : public std::enable_shared_from_this<StrategiesSta
   static StrategyType getNextLowStrategyWith(const TRStateMachingeContext& context);
 
  private:
-  // Runs `work` on the run loop: at once when already there, else posted with a weak reference.
-  void onRunLoop(void (StrategiesStateMachine::*work)());
   void startWithInitialStateOnMain();
   void forceStateChangeWithReasonOnMain();
   void timerFired();

@@ -50,7 +50,6 @@ class TRKeepAliveLoop : public std::enable_shared_from_this<TRKeepAliveLoop> {
   platform::BackgroundTaskIdentifier taskId() const;
 
  private:
-  void onRunLoop(void (TRKeepAliveLoop::*work)());
   void processLoopOnMain();
   void stopOnMain();
   std::shared_ptr<TRKeepAliveLoopDelegate> lockedDelegate() const;

@@ -171,7 +171,6 @@ class VisitTracker final : public platform::Archivable,
  private:
   static std::shared_ptr<VisitTracker> load();
   void observe();
-  void onRunLoop(void (VisitTracker::*handler)());
   void enqueue(const std::shared_ptr<MetaOperationBase>& operation);
   bool hasRunningOperationFor(const MetaOperationBase* operation) const;
   void abandon(const std::shared_ptr<MetaOperationBase>& operation);
