@@ -38,56 +38,40 @@ struct Machine {
   }
 };
 
-struct SnapshotCase {
-  const char* name;
-  Machine machine;
-  ReachabilityTarget target;
-  Flags flags;
-};
-
-class NetworkSnapshotTest : public ::testing::TestWithParam<SnapshotCase> {};
-
-TEST_P(NetworkSnapshotTest, DerivesTheFlagsOfATarget) {
-  EXPECT_EQ(GetParam().machine.snapshot().flagsFor(GetParam().target), GetParam().flags);
+TEST(NetworkSnapshotTest, DerivesTheFlagsOfATarget) {
+  const auto internet = ReachabilityTarget::internet();
+  const auto localWiFi = ReachabilityTarget::localWiFi();
+  const auto address = [](ReachabilityTarget::IPv4Address bytes) {
+    return ReachabilityTarget::forAddress(bytes);
+  };
+  const struct {
+    const char* name;
+    Machine machine;
+    ReachabilityTarget target;
+    Flags flags;
+  } cases[] = {
+      {"InternetOverWire", {}, internet, R},
+      {"HostNamesFollowTheInternet", {}, *ReachabilityTarget::forHostName("api.trevalo.io"), R},
+      {"DefaultRouteOverADownLink", {.ethernetUp = false}, internet, 0},
+      {"NoDefaultRoute", {.defaultRoutes = {}}, internet, 0},
+      {"UnknownRouteInterface", {.defaultRoutes = {99}}, internet, 0},
+      {"OnlyCellular", {.defaultRoutes = {kModem}}, internet, R | W},
+      {"CellularAndWire", {.defaultRoutes = {kModem, kEthernet}}, internet, R},
+      {"CellularDownWireUp", {.modemUp = false, .defaultRoutes = {kModem, kEthernet}}, internet, R},
+      {"LocalWiFiWithAddress", {}, localWiFi, R | D},
+      {"LocalWiFiWithoutAddress", {.wifiHasAddress = false}, localWiFi, 0},
+      {"LocalWiFiLinkDown", {.wifiUp = false}, localWiFi, 0},
+      {"OwnAddress", {}, address({192, 168, 1, 20}), R | L | D},
+      {"Loopback", {}, address({127, 0, 0, 1}), R | L | D},
+      {"Neighbour", {}, address({192, 168, 1, 1}), R | D},
+      {"NeighbourOverCellular", {}, address({100, 64, 3, 5}), R | D | W},
+      {"JustOutsideTheSubnet", {}, address({192, 168, 2, 1}), R},
+      {"NeighbourOnADownLink", {.ethernetUp = false}, address({192, 168, 1, 1}), 0},
+      {"Remote", {}, address({8, 8, 8, 8}), R}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.machine.snapshot().flagsFor(c.target), c.flags) << c.name;
+  }
 }
-
-const auto kInternet = ReachabilityTarget::internet();
-const auto kLocalWiFi = ReachabilityTarget::localWiFi();
-const auto kHost = *ReachabilityTarget::forHostName("api.trevalo.io");
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, NetworkSnapshotTest,
-    ::testing::Values(
-        SnapshotCase{"InternetOverWire", {}, kInternet, R},
-        SnapshotCase{"HostNamesFollowTheInternet", {}, kHost, R},
-        SnapshotCase{"DefaultRouteOverADownLink", {.ethernetUp = false}, kInternet, 0},
-        SnapshotCase{"NoDefaultRoute", {.defaultRoutes = {}}, kInternet, 0},
-        SnapshotCase{"UnknownRouteInterface", {.defaultRoutes = {99}}, kInternet, 0},
-        SnapshotCase{"OnlyCellular", {.defaultRoutes = {kModem}}, kInternet, R | W},
-        SnapshotCase{"CellularAndWire", {.defaultRoutes = {kModem, kEthernet}}, kInternet, R},
-        SnapshotCase{"CellularDownWireUp",
-                     {.modemUp = false, .defaultRoutes = {kModem, kEthernet}},
-                     kInternet,
-                     R},
-        SnapshotCase{"LocalWiFiWithAddress", {}, kLocalWiFi, R | D},
-        SnapshotCase{"LocalWiFiWithoutAddress", {.wifiHasAddress = false}, kLocalWiFi, 0},
-        SnapshotCase{"LocalWiFiLinkDown", {.wifiUp = false}, kLocalWiFi, 0},
-        SnapshotCase{
-            "OwnAddress", {}, ReachabilityTarget::forAddress({192, 168, 1, 20}), R | L | D},
-        SnapshotCase{"Loopback", {}, ReachabilityTarget::forAddress({127, 0, 0, 1}), R | L | D},
-        SnapshotCase{"Neighbour", {}, ReachabilityTarget::forAddress({192, 168, 1, 1}), R | D},
-        SnapshotCase{"NeighbourOverCellular",
-                     {},
-                     ReachabilityTarget::forAddress({100, 64, 3, 5}),
-                     R | D | W},
-        SnapshotCase{
-            "JustOutsideTheSubnet", {}, ReachabilityTarget::forAddress({192, 168, 2, 1}), R},
-        SnapshotCase{"NeighbourOnADownLink",
-                     {.ethernetUp = false},
-                     ReachabilityTarget::forAddress({192, 168, 1, 1}),
-                     0},
-        SnapshotCase{"Remote", {}, ReachabilityTarget::forAddress({8, 8, 8, 8}), R}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NetworkSnapshotTest, OddPrefixLengthsAreMasked) {
   NetworkSnapshot s;

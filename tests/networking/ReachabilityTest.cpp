@@ -15,68 +15,56 @@ namespace {
 using Source = platform::ReachabilitySource;
 using platform::ReachabilityTarget;
 
-struct RuleCase {
-  Source::Flags flags;
-  NetworkStatus network;
-  NetworkStatus localWiFi;
-};
-
-class ReachabilityRuleTest : public ::testing::TestWithParam<RuleCase> {};
-
-TEST_P(ReachabilityRuleTest, BothRules) {
-  const auto& c = GetParam();
-  EXPECT_EQ(Reachability::networkStatusForFlags(c.flags), c.network);
-  EXPECT_EQ(Reachability::localWiFiStatusForFlags(c.flags), c.localWiFi);
+TEST(ReachabilityRuleTest, NetworkAndLocalWiFiRules) {
+  constexpr NetworkStatus kNone = NetworkStatusNotReachable;
+  constexpr NetworkStatus kWiFi = NetworkStatusViaWiFi;
+  constexpr NetworkStatus kCellular = NetworkStatusViaCellular;
+  const struct {
+    Source::Flags flags;
+    NetworkStatus network;
+    NetworkStatus localWiFi;
+  } cases[] = {{0x0, kNone, kNone},
+               {0x2, kWiFi, kNone},
+               {0x2 | 0x4, kNone, kNone},
+               {0x2 | 0x4 | 0x8, kWiFi, kNone},
+               {0x2 | 0x4 | 0x20, kWiFi, kNone},
+               {0x2 | 0x4 | 0x8 | 0x10, kNone, kNone},
+               // Intervention only blocks the automatic connection; without "required" it is WiFi.
+               {0x2 | 0x8 | 0x10, kWiFi, kNone},
+               {0x2 | 0x40000, kCellular, kNone},
+               {0x2 | 0x4 | 0x40000, kCellular, kNone},
+               {0x40000, kNone, kNone},
+               {0x8 | 0x20, kNone, kNone},
+               {0x2 | 0x20000, kWiFi, kWiFi},
+               {0x20000, kNone, kNone},
+               {0x2 | 0x4 | 0x20000, kNone, kWiFi}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Reachability::networkStatusForFlags(c.flags), c.network) << std::hex << c.flags;
+    EXPECT_EQ(Reachability::localWiFiStatusForFlags(c.flags), c.localWiFi) << std::hex << c.flags;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Flags, ReachabilityRuleTest,
-    ::testing::Values(
-        RuleCase{0x0, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        RuleCase{0x2, NetworkStatusViaWiFi, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4 | 0x8, NetworkStatusViaWiFi, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4 | 0x20, NetworkStatusViaWiFi, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4 | 0x8 | 0x10, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        // Intervention only blocks the automatic connection; without "required" it is WiFi.
-        RuleCase{0x2 | 0x8 | 0x10, NetworkStatusViaWiFi, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x40000, NetworkStatusViaCellular, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4 | 0x40000, NetworkStatusViaCellular, NetworkStatusNotReachable},
-        RuleCase{0x40000, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        RuleCase{0x8 | 0x20, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x20000, NetworkStatusViaWiFi, NetworkStatusViaWiFi},
-        RuleCase{0x20000, NetworkStatusNotReachable, NetworkStatusNotReachable},
-        RuleCase{0x2 | 0x4 | 0x20000, NetworkStatusNotReachable, NetworkStatusViaWiFi}));
 
 class ReachabilityTest : public testing::PlatformTest {
  protected:
-  void TearDown() override {
-    TRLogger::instance()->setSink(nullptr);
-    PlatformTest::TearDown();
-  }
   platform::SimulatedReachabilitySource& source() const {
     return platform().simulatedReachabilitySource();
   }
-  void captureLog() {
-    lines_.clear();
-    TRLogger::instance()->setSink([this](std::string_view message, std::string_view, double) {
-      lines_.emplace_back(message);
-    });
-  }
-  std::vector<std::string> lines_;
 };
 
 TEST_F(ReachabilityTest, EachRuleWritesItsDiagnosticLine) {
-  captureLog();
+  std::vector<std::string> lines;
+  TRLogger::instance()->setSink(
+      [&](std::string_view message, std::string_view, double) { lines.emplace_back(message); });
   Reachability::networkStatusForFlags(0x2);
   Reachability::localWiFiStatusForFlags(0x1 | 0x4 | 0x8 | 0x10 | 0x20 | 0x10000 | 0x20000 |
                                         0x40000 | 0x2);
   Reachability::networkStatusForFlags(0x0);
-  EXPECT_EQ(lines_, (std::vector<std::string>{
-                        "Reachability Flag Status: -R ------- networkStatusForFlags",
-                        "Reachability Flag Status: WR tcCiDld localWiFiStatusForFlags",
-                        "Reachability Flag Status: -- ------- networkStatusForFlags",
-                    }));
+  TRLogger::instance()->setSink(nullptr);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Reachability Flag Status: -R ------- networkStatusForFlags",
+                       "Reachability Flag Status: WR tcCiDld localWiFiStatusForFlags",
+                       "Reachability Flag Status: -- ------- networkStatusForFlags",
+                   }));
 }
 
 TEST_F(ReachabilityTest, MonitorsReadTheirOwnTargetsAndRules) {
@@ -85,8 +73,6 @@ TEST_F(ReachabilityTest, MonitorsReadTheirOwnTargetsAndRules) {
   const auto internet = Reachability::reachabilityForInternetConnection();
   const auto wifi = Reachability::reachabilityForLocalWiFi();
   ASSERT_TRUE(internet && wifi);
-  EXPECT_FALSE(internet->alwaysReturnLocalWiFiStatus());
-  EXPECT_TRUE(wifi->alwaysReturnLocalWiFiStatus());
   EXPECT_EQ(internet->currentReachabilityStatus(), NetworkStatusViaCellular);
   EXPECT_EQ(wifi->currentReachabilityStatus(), NetworkStatusViaWiFi);
 

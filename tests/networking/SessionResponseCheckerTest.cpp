@@ -21,69 +21,59 @@ HttpResponse status(int code) {
   return response;
 }
 
-struct CheckCase {
-  const char* name;
-  std::optional<int> status;  // nothing: no response at all
-  std::optional<std::string> body;
-  bool transportError;
-  std::optional<std::string> value;  // the parsed value, dumped
-  std::optional<std::int64_t> errorCode;
-};
-
-class SessionResponseCheckerTest : public ::testing::TestWithParam<CheckCase> {};
-
-TEST_P(SessionResponseCheckerTest, GivesAValueOrOneError) {
-  const auto& c = GetParam();
-  const std::optional<HttpResponse> response =
-      c.status ? std::optional(status(*c.status)) : std::nullopt;
-  const std::optional<Bytes> data = c.body ? std::optional(bytes(*c.body)) : std::nullopt;
+TEST(SessionResponseCheckerTest, GivesAValueOrOneError) {
+  const std::string deep = std::string(600, '[') + std::string(600, ']');
+  const std::string deepButFine = std::string(500, '[') + std::string(500, ']');
+  const std::string bracketsInStrings = R"(["[[[[\"{{{{", {"k": "]]]]"}])";
+  const struct {
+    std::optional<int> status;  // nothing: no response at all
+    std::optional<std::string> body;
+    bool transportError;
+    std::optional<std::string> value;  // the parsed value, dumped
+    std::optional<std::int64_t> errorCode;
+  } cases[] = {
+      {201, R"({"id":7})", false, R"({"id":7})", std::nullopt},
+      {204, "", false, std::nullopt, -9992},
+      {500, R"({"error":"x"})", false, std::nullopt, -9992},  // the body is not read
+      {std::nullopt, "{}", false, std::nullopt, -9992},       // no response reads as status 0
+      {200, "", false, std::nullopt, std::nullopt},
+      {200, std::nullopt, false, std::nullopt, std::nullopt},
+      {200, "ok", false, std::nullopt, -9999},
+      {200, R"("text")", false, std::nullopt, -9999},
+      {201, "null", false, std::nullopt, -9999},
+      {200, "[]", false, "[]", std::nullopt},
+      {200, "[\"\xFF\"]", false, std::nullopt, -9999},
+      {200, "[]", true, std::nullopt, -1001},  // the transport's error wins
+      {200, deep, false, std::nullopt, -9999},
+      {200, deepButFine, false, deepButFine, std::nullopt},
+      {200, bracketsInStrings, false, Json::parse(bracketsInStrings).dump(), std::nullopt}};
   const Error transport("NSURLErrorDomain", -1001);
-  std::optional<Error> error;
-  const auto value =
-      SessionResponseChecker::checkData(data ? &*data : nullptr, response ? &*response : nullptr,
-                                        c.transportError ? &transport : nullptr, &error);
-  EXPECT_EQ(value ? std::optional(value->dump()) : std::nullopt, c.value);
-  EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt, c.errorCode);
-  if (error && c.transportError) {
-    EXPECT_EQ(*error, transport);  // unchanged
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status.value_or(0));
+    SCOPED_TRACE(c.body.value_or("<none>").substr(0, 20));
+    const std::optional<HttpResponse> response =
+        c.status ? std::optional(status(*c.status)) : std::nullopt;
+    const std::optional<Bytes> data = c.body ? std::optional(bytes(*c.body)) : std::nullopt;
+    const auto check = [&](std::optional<Error>* error) {
+      return SessionResponseChecker::checkData(data ? &*data : nullptr,
+                                               response ? &*response : nullptr,
+                                               c.transportError ? &transport : nullptr, error);
+    };
+    std::optional<Error> error;
+    const auto value = check(&error);
+    EXPECT_EQ(value ? std::optional(value->dump()) : std::nullopt, c.value);
+    EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt, c.errorCode);
+    if (error && c.transportError) {
+      EXPECT_EQ(*error, transport);  // unchanged
+    }
+    if (error && !c.transportError) {
+      EXPECT_EQ(error->domain(), "Trevalo");
+      EXPECT_EQ(error->localizedFailureReason(), "Unknown server error");
+    }
+    // Without an out-parameter the result is the same.
+    EXPECT_EQ(check(nullptr).has_value(), value.has_value());
   }
-  if (error && !c.transportError) {
-    EXPECT_EQ(error->domain(), "Trevalo");
-    EXPECT_EQ(error->localizedFailureReason(), "Unknown server error");
-  }
-  // Without an out-parameter the result is the same.
-  const auto again =
-      SessionResponseChecker::checkData(data ? &*data : nullptr, response ? &*response : nullptr,
-                                        c.transportError ? &transport : nullptr, nullptr);
-  EXPECT_EQ(again.has_value(), value.has_value());
 }
-
-const std::string kDeep = std::string(600, '[') + std::string(600, ']');
-const std::string kDeepButFine = std::string(500, '[') + std::string(500, ']');
-const std::string kBracketsInStrings = R"(["[[[[\"{{{{", {"k": "]]]]"}])";
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, SessionResponseCheckerTest,
-    ::testing::Values(
-        CheckCase{"Created", 201, R"({"id":7})", false, R"({"id":7})", std::nullopt},
-        CheckCase{"NoContentIsAServerError", 204, "", false, std::nullopt, -9992},
-        CheckCase{"ServerErrorBodyUnread", 500, R"({"error":"x"})", false, std::nullopt, -9992},
-        CheckCase{"NoResponseReadsAsStatusZero", std::nullopt, "{}", false, std::nullopt, -9992},
-        CheckCase{"EmptySuccess", 200, "", false, std::nullopt, std::nullopt},
-        CheckCase{"MissingBodySuccess", 200, std::nullopt, false, std::nullopt, std::nullopt},
-        CheckCase{"NotJson", 200, "ok", false, std::nullopt, -9999},
-        CheckCase{"BareString", 200, R"("text")", false, std::nullopt, -9999},
-        CheckCase{"BareNumber", 200, "42", false, std::nullopt, -9999},
-        CheckCase{"BareLiteral", 201, "null", false, std::nullopt, -9999},
-        CheckCase{"EmptyArray", 200, "[]", false, "[]", std::nullopt},
-        CheckCase{"Truncated", 200, R"({"a":)", false, std::nullopt, -9999},
-        CheckCase{"InvalidUtf8", 200, "[\"\xFF\"]", false, std::nullopt, -9999},
-        CheckCase{"TransportErrorWins", 200, "[]", true, std::nullopt, -1001},
-        CheckCase{"TooDeep", 200, kDeep, false, std::nullopt, -9999},
-        CheckCase{"DeepButWithinLimit", 200, kDeepButFine, false, kDeepButFine, std::nullopt},
-        CheckCase{"BracketsInsideStringsDoNotCount", 200, kBracketsInStrings, false,
-                  Json::parse(kBracketsInStrings).dump(), std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SessionResponseCheckerStringTest, DecodesUpToTheFirstNul) {
   EXPECT_EQ(SessionResponseChecker::stringFromData({}), "");
