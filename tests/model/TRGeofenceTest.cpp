@@ -35,10 +35,6 @@ TEST(TRGeofenceTest, OneGeofenceOf100MetresPerElement) {
   EXPECT_EQ(TRGeofence::geofencesWithJson(Json::object({{"id", "v"}})), std::nullopt);
   EXPECT_EQ(TRGeofence::geofencesWithJson(Json()), std::nullopt);
   EXPECT_EQ(TRGeofence::geofencesWithJson(Json::array())->size(), 0u);
-}
-
-TEST(TRGeofenceTest, ACoordinateGeofenceHasNoVenue) {
-  EXPECT_EQ(TRGeofence::initWithDictionary(Json::object(), 250.0)->radius, 250.0);
   EXPECT_EQ(TRGeofence::initWithCoordinate({0.5, 0}, 12.5)->description(),
             "TRGeofence: venue:(null); center: 0.5,0; radius: 12.5");
 }

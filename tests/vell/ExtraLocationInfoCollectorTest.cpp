@@ -7,6 +7,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace trevalo {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <limits>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 namespace trevalo {

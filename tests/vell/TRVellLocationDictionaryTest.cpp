@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
