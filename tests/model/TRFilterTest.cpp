@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -15,9 +16,7 @@ namespace {
 
 using testing::archivedKeys;
 using testing::archiveRoundTrip;
-using testing::CaseName;
 using ::testing::ElementsAre;
-using testing::PrintTo;
 
 std::shared_ptr<TRFilter> filter(double radius, std::optional<std::string> category = {},
                                  std::optional<std::string> name = {},
@@ -30,39 +29,25 @@ std::shared_ptr<TRFilter> filter(double radius, std::optional<std::string> categ
   return result;
 }
 
-struct FilterCase {
-  const char* name;
-  std::shared_ptr<TRFilter> mine;
-  std::shared_ptr<TRFilter> theirs;
-  bool equal;
-};
-
-class TRFilterEqualityTest : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(TRFilterEqualityTest, FieldsSetHereMustMatchThere) {
-  const auto& c = GetParam();
-  EXPECT_EQ(c.mine->isEqual(c.theirs.get()), c.equal);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Filters, TRFilterEqualityTest,
-    ::testing::Values(
-        FilterCase{"RadiusOnlyMatchesAnyOfThatRadius", filter(100), filter(100, "bar", "x", "a"),
-                   true},
-        FilterCase{"ButNotTheOtherWayRound", filter(100, "bar"), filter(100), false},
-        FilterCase{"RadiusDiffers", filter(100), filter(100.5), false},
-        FilterCase{"CategoryDiffers", filter(100, "food"), filter(100, "bar"), false},
-        FilterCase{"CategoryMatches", filter(100, "food"), filter(100, "food", "Deli"), true},
-        FilterCase{"NameDiffers", filter(0, {}, "Deli"), filter(0, {}, "deli"), false},
-        FilterCase{"AddressDiffers", filter(0, {}, {}, "a1"), filter(0, {}, {}, "a2"), false},
-        FilterCase{"AddressMissingThere", filter(0, {}, {}, "a1"), filter(0), false},
-        FilterCase{"EmptyTextHereMatchesAnything", filter(5, "", "", ""),
-                   filter(5, "food", "Deli", "a1"), true},
-        FilterCase{"AllThreeMatch", filter(5, "food", "Deli", "a1"),
-                   filter(5, "food", "Deli", "a1"), true}),
-    CaseName());
-
-TEST(TRFilterEqualityTest, NothingAndOtherRecordsAreNotFilters) {
+// One-sided: every field set here must match there, and the radius always.
+TEST(TRFilterTest, EqualityAsksWhetherTheFieldsSetHereMatchThere) {
+  const struct {
+    const char* name;
+    std::shared_ptr<TRFilter> mine, theirs;
+    bool equal;
+  } cases[] = {
+      {"RadiusOnlyMatchesAnyOfThatRadius", filter(100), filter(100, "bar", "x", "a"), true},
+      {"ButNotTheOtherWayRound", filter(100, "bar"), filter(100), false},
+      {"RadiusDiffers", filter(100), filter(100.5), false},
+      {"CategoryDiffers", filter(100, "food"), filter(100, "bar"), false},
+      {"NameDiffersInCase", filter(0, {}, "Deli"), filter(0, {}, "deli"), false},
+      {"AddressMissingThere", filter(0, {}, {}, "a1"), filter(0), false},
+      {"EmptyTextHereMatchesAnything", filter(5, "", "", ""), filter(5, "food", "Deli", "a1"),
+       true},
+      {"AllThreeMatch", filter(5, "food", "Deli", "a1"), filter(5, "food", "Deli", "a1"), true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.mine->isEqual(c.theirs.get()), c.equal) << c.name;
   EXPECT_FALSE(filter(100)->isEqual(nullptr));
   EXPECT_FALSE(filter(0)->isEqual(std::make_shared<TRVenue>().get()));
 }
@@ -76,10 +61,8 @@ TEST(TRFilterTest, TheWireFormLeavesOutMissingFieldsAndTheRadius) {
 }
 
 TEST(TRFilterTest, DescriptionShowsTheFourFields) {
-  EXPECT_EQ(filter(100, "food", std::nullopt, "a1")->description(),
-            "TRFilter: venueCategory: food; venueName: (null); radius:100 addressId:a1");
-  EXPECT_EQ(filter(0.25)->description(),
-            "TRFilter: venueCategory: (null); venueName: (null); radius:0.25 addressId:(null)");
+  EXPECT_EQ(filter(0.25, "food", std::nullopt, "a1")->description(),
+            "TRFilter: venueCategory: food; venueName: (null); radius:0.25 addressId:a1");
 }
 
 TEST(TRFilterTest, ARoundTripKeepsEveryField) {
@@ -95,49 +78,22 @@ TEST(TRFilterTest, ARoundTripKeepsEveryField) {
               ElementsAre("self.venueCategory", "self.venueName", "self.radius", "self.addressId"));
 }
 
-TEST(TRSearchRequestTest, DefaultsToAKilometreAndAThousandResults) {
-  const TRSearchRequest plain;
-  EXPECT_EQ(plain.radius, 1000.0);
-  EXPECT_EQ(plain.limit, 1000u);
-  EXPECT_EQ(plain.location, std::nullopt);
-  EXPECT_EQ(plain.category, std::nullopt);
-  EXPECT_EQ(plain.query, std::nullopt);
-
-  const Location here({48.85, 2.35}, 0, 5, -1, -1, -1, Date(1.0));
-  const auto request = TRSearchRequest::requestWithLocation(here);
-  EXPECT_EQ(request->location, here);
-  EXPECT_EQ(request->radius, 1000.0);
-  EXPECT_EQ(request->limit, 1000u);
-}
-
-struct LocationCase {
-  const char* name;
-  double latitude;
-  double longitude;
-  bool valid;
-};
-
-class TRSearchRequestLocationTest : public ::testing::TestWithParam<LocationCase> {};
-
-TEST_P(TRSearchRequestLocationTest, AwayFromTheOriginByMoreThanAHundredthOfADegree) {
-  const auto& c = GetParam();
-  const auto request = TRSearchRequest::initWithLocation(
-      Location({c.latitude, c.longitude}, 0, 5, -1, -1, -1, Date(1.0)));
-  EXPECT_EQ(request->hasValidLocation(), c.valid);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Coordinates, TRSearchRequestLocationTest,
-    ::testing::Values(LocationCase{"LongitudeAway", 0.005, -0.02, true},
-                      LocationCase{"OnTheLimit", 0.01, 0.01, false},
-                      LocationCase{"LatitudeAway", -0.0101, 0.0, true},
-                      LocationCase{"Origin", 0.0, 0.0, false},
-                      LocationCase{"Paris", 48.85, 2.35, true},
-                      LocationCase{"NaN", std::numeric_limits<double>::quiet_NaN(), 0.0, false}),
-    CaseName());
-
-TEST(TRSearchRequestLocationTest, NoLocationIsNotValid) {
-  EXPECT_FALSE(TRSearchRequest().hasValidLocation());
+TEST(TRSearchRequestTest, ALocationIsValidAwayFromTheOriginByMoreThanAHundredthOfADegree) {
+  const struct {
+    double latitude, longitude;
+    bool valid;
+  } cases[] = {{0.005, -0.02, true},
+               {-0.0101, 0.0, true},
+               {0.01, 0.01, false},
+               {0.0, 0.0, false},
+               {std::numeric_limits<double>::quiet_NaN(), 0.0, false}};
+  for (const auto& c : cases) {
+    const auto request = TRSearchRequest::requestWithLocation(
+        Location({c.latitude, c.longitude}, 0, 5, -1, -1, -1, Date(1.0)));
+    EXPECT_EQ(request->hasValidLocation(), c.valid) << c.latitude << "," << c.longitude;
+    EXPECT_EQ(request->radius, 1000.0);
+  }
+  EXPECT_FALSE(TRSearchRequest().hasValidLocation()) << "no location";
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 namespace trevalo {
 namespace {
 
-using testing::archivedKeys;
 using testing::CaseName;
 using testing::PrintTo;
 
@@ -21,36 +20,26 @@ std::shared_ptr<TRUserValues> values(const char* json) {
   return TRUserValues::initWithDictionary(Json::parse(json), false);
 }
 
-class TRUserValuesTest : public testing::PlatformTest {
- protected:
-  void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    ASSERT_TRUE(platform().fileSystem().writeFileAtomically(
-        path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
-  }
-};
+class TRUserValuesTest : public testing::PlatformTest {};
 
 // --- Stripping and merging -------------------------------------------------------------------
 
-TEST(TRUserValuesStrippingTest, KeepsOnlySetUserAttributes) {
-  const Json stripped = TRUserValues::getStrippedDictionary(Json::parse(
-      R"({"name": "Ann", "age": 30, "favourite_colour": "red", "income": null, "os": "x"})"));
-  EXPECT_EQ(stripped, Json::parse(R"({"name": "Ann", "age": 30})"));
-}
-
-TEST(TRUserValuesStrippingTest, KnowsAllTenAttributeKeys) {
-  const Json all = Json::parse(R"({
+TEST(TRUserValuesStrippingTest, KeepsOnlyTheTenUserAttributesThatAreSet) {
+  const Json attributes = Json::parse(R"({
       "identifier": "u-1", "name": "Ann", "gender": "f", "age": 30, "income": 50000,
       "occupation": "pilot", "marital_status": "single", "has_in_app_purchases": true,
       "in_app_purchases": 12.5, "date_installed": 1767225600})");
-  EXPECT_EQ(TRUserValues::getStrippedDictionary(all).size(), 10u);
-  EXPECT_EQ(TRUserValues::getStrippedDictionary(Json::array({"name"})), Json::object());
-}
+  Json given = attributes;
+  given["favourite_colour"] = "red";
+  given["os"] = "x";
+  given["income"] = nullptr;
+  Json expected = attributes;
+  expected.erase("income");
 
-TEST(TRUserValuesStrippingTest, FilteredConstructionStripsAndUnfilteredKeepsAll) {
-  const Json map = Json::parse(R"({"name": "Ann", "os": "Linux"})");
-  EXPECT_EQ(TRUserValues::initWithDictionary(map, true)->dictionary,
-            Json::parse(R"({"name": "Ann"})"));
-  EXPECT_EQ(TRUserValues::initWithDictionary(map, false)->dictionary, map);
+  EXPECT_EQ(TRUserValues::getStrippedDictionary(given), expected);
+  EXPECT_EQ(TRUserValues::initWithDictionary(given, true)->dictionary, expected);
+  EXPECT_EQ(TRUserValues::initWithDictionary(given, false)->dictionary, given) << "unfiltered";
+  EXPECT_EQ(TRUserValues::getStrippedDictionary(Json::array({"name"})), Json::object());
   EXPECT_FALSE(TRUserValues::initWithDictionary(Json("Ann"), false)->hasInfo())
       << "anything but a map is no values at all";
 }
@@ -63,38 +52,25 @@ TEST(TRUserValuesStrippingTest, NewValuesOverwriteAndOthersStay) {
   EXPECT_FALSE(TRUserValues().hasInfo());
 }
 
-// --- The one-sided comparison ----------------------------------------------------------------
-
-struct ComparisonCase {
-  const char* name;
-  const char* receiver;
-  const char* other;  // nullptr: no record
-  bool equal;
-};
-
-class TRUserValuesComparisonTest : public ::testing::TestWithParam<ComparisonCase> {};
-
-TEST_P(TRUserValuesComparisonTest, AsksWhetherEverySetValueHereIsSetAlikeThere) {
-  const auto& c = GetParam();
-  const auto other = c.other ? values(c.other) : nullptr;
-  EXPECT_EQ(values(c.receiver)->isEqualToUserValues(other), c.equal);
+// One-sided: is every value set here set alike there?
+TEST(TRUserValuesComparisonTest, AsksWhetherEverySetValueHereIsSetAlikeThere) {
+  const struct {
+    const char *name, *receiver, *other;  // other nullptr: no record
+    bool equal;
+  } cases[] = {
+      {"StoredSubsetOfNew", R"({"name": "Ann"})", R"({"name": "Ann", "age": 30})", true},
+      {"NewSupersetOfStored", R"({"name": "Ann", "age": 30})", R"({"name": "Ann"})", false},
+      {"ValueChanged", R"({"age": 30})", R"({"age": 31})", false},
+      {"SameNumberAnotherType", R"({"age": 30})", R"({"age": 30.0})", true},
+      {"NullHereIsSkipped", R"({"name": "Ann", "age": null})", R"({"name": "Ann"})", true},
+      {"NullThereIsNotAValue", R"({"name": "Ann"})", R"({"name": null})", false},
+      {"NoOtherRecord", R"({"name": "Ann"})", nullptr, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(values(c.receiver)->isEqualToUserValues(c.other ? values(c.other) : nullptr), c.equal)
+        << c.name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Records, TRUserValuesComparisonTest,
-    ::testing::Values(
-        ComparisonCase{"StoredSubsetOfNew", R"({"name": "Ann"})", R"({"name": "Ann", "age": 30})",
-                       true},
-        ComparisonCase{"NewSupersetOfStored", R"({"name": "Ann", "age": 30})", R"({"name": "Ann"})",
-                       false},
-        ComparisonCase{"ValueChanged", R"({"age": 30})", R"({"age": 31})", false},
-        ComparisonCase{"SameNumberAnotherType", R"({"age": 30})", R"({"age": 30.0})", true},
-        ComparisonCase{"NullHereIsSkipped", R"({"name": "Ann", "age": null})", R"({"name": "Ann"})",
-                       true},
-        ComparisonCase{"NullThereIsNotAValue", R"({"name": "Ann"})", R"({"name": null})", false},
-        ComparisonCase{"EmptyReceiver", R"({})", R"({"name": "Ann"})", true},
-        ComparisonCase{"NoOtherRecord", R"({"name": "Ann"})", nullptr, false}),
-    CaseName());
 
 // --- Wire forms and statistics ---------------------------------------------------------------
 
@@ -103,25 +79,26 @@ TEST_F(TRUserValuesTest, TheUploadBodyCarriesIdentifiersAndOneEntryPerValue) {
   platform().application().setBundleIdentifier("  com.example.app ");
   platform().device().overrideIdentifierForVendor("VENDOR-ID");
 
-  const Json body = values(R"({"name": "Ann", "age": 30})")->toDictionary();
+  EXPECT_EQ(values(R"({"name": "Ann", "age": 30})")->toDictionary(),
+            Json::parse(R"({"device_id": "AD-ID", "vendor_id": "VENDOR-ID",
+                            "bundle_id": "com.example.app",
+                            "info": [{"key": "name", "value": "Ann"},
+                                     {"key": "age", "value": 30}]})"));
 
-  EXPECT_EQ(body, Json::parse(R"({"device_id": "AD-ID", "vendor_id": "VENDOR-ID",
-                                  "bundle_id": "com.example.app",
-                                  "info": [{"key": "name", "value": "Ann"},
-                                           {"key": "age", "value": 30}]})"));
-}
-
-TEST_F(TRUserValuesTest, AnEmptyRecordStillSendsInfoAndLeavesOutUnknownIdentifiers) {
+  platform().advertisingIdentifierText().set(std::nullopt);
+  platform().application().setBundleIdentifier(std::nullopt);
   platform().device().overrideIdentifierForVendor(std::nullopt);
-
-  const Json body = TRUserValues().toDictionary();
-
-  EXPECT_EQ(body, Json::parse(R"({"info": []})"));
+  EXPECT_EQ(TRUserValues().toDictionary(), Json::parse(R"({"info": []})"))
+      << "unknown identifiers are left out, the info list never";
 }
 
 TEST_F(TRUserValuesTest, StatisticsDescribeTheDeviceTheSdkRunsOn) {
   platform().device().setDescription({"Phone", "Linux", "6.1.0", "Computer", "iPhone7,2"});
+  EXPECT_FALSE(TRUserValues::getActualStats().contains("carrier"));
+  const auto carrierless = TRUserValues::actualStatsValues();
+  EXPECT_TRUE(carrierless->isValid());
   platform().carrierNameText().set("Carrier One");
+  EXPECT_FALSE(carrierless->isValid()) << "a carrier appeared";
 
   const Json stats = TRUserValues::getActualStats();
 
@@ -131,28 +108,12 @@ TEST_F(TRUserValuesTest, StatisticsDescribeTheDeviceTheSdkRunsOn) {
   EXPECT_EQ(stats["model"], "iPhone 6");
   EXPECT_EQ(stats["trevalo_version"], *TRUtils::version());
   EXPECT_EQ(stats.size(), 5u);
-}
 
-TEST_F(TRUserValuesTest, StatisticsWithoutACarrierLeaveItOutAndStayValid) {
-  const auto stats = TRUserValues::actualStatsValues();
-
-  EXPECT_FALSE(stats->dictionary.contains("carrier"));
-  EXPECT_TRUE(stats->isValid());
-
-  platform().carrierNameText().set("Carrier One");
-  EXPECT_FALSE(stats->isValid()) << "a carrier appeared";
-}
-
-TEST_F(TRUserValuesTest, ValidityIgnoresTheOrderOfKeysButNotExtraOnes) {
-  const Json stats = TRUserValues::getActualStats();
-  std::vector<std::string> keys;
-  for (const auto& [key, value] : stats.items())
-    keys.push_back(key);
+  // Validity ignores the order of keys but not extra ones.
   Json reversed = Json::object();
-  for (auto key = keys.rbegin(); key != keys.rend(); ++key)
-    reversed[*key] = stats[*key];
+  for (auto entry = stats.rbegin(); entry != stats.rend(); ++entry)
+    reversed[entry.key()] = entry.value();
   ASSERT_NE(reversed.begin().key(), stats.begin().key());
-
   EXPECT_TRUE(TRUserValues::initWithDictionary(reversed, false)->isValid());
   reversed["extra"] = 1;
   EXPECT_FALSE(TRUserValues::initWithDictionary(reversed, false)->isValid());
@@ -185,17 +146,15 @@ TEST_P(TRUserValuesStoreTest, SavesReplacesAndClears) {
   EXPECT_EQ(store.load(), nullptr);
 }
 
-TEST_P(TRUserValuesStoreTest, ADamagedFileReadsAsNothing) {
-  const auto& store = GetParam();
-  writeFile(documentsDirectory() / store.fileName, "not an archive at all");
-  EXPECT_EQ(store.load(), nullptr);
-}
+TEST_P(TRUserValuesStoreTest, ADamagedOrForeignFileReadsAsNothing) {
+  const auto path = documentsDirectory() / GetParam().fileName;
+  const std::string bytes = "not an archive at all";
+  ASSERT_TRUE(platform().fileSystem().writeFileAtomically(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
+  EXPECT_EQ(GetParam().load(), nullptr);
 
-TEST_P(TRUserValuesStoreTest, AFileHoldingAnotherRecordReadsAsNothing) {
-  const auto& store = GetParam();
-  ASSERT_TRUE(platform::KeyedArchiver::archiveRootObject(std::make_shared<TRVenue>(),
-                                                         documentsDirectory() / store.fileName));
-  EXPECT_EQ(store.load(), nullptr);
+  ASSERT_TRUE(platform::KeyedArchiver::archiveRootObject(std::make_shared<TRVenue>(), path));
+  EXPECT_EQ(GetParam().load(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TRUserValuesStoreTest,
@@ -207,10 +166,11 @@ INSTANTIATE_TEST_SUITE_P(Files, TRUserValuesStoreTest,
                                                      TRUserValues::getCurrentStats, "userstats"}),
                          CaseName());
 
-TEST_F(TRUserValuesTest, TheArchiveHoldsTheDictionaryUnderItsKey) {
+TEST(TRUserValuesArchiveTest, TheArchiveHoldsTheDictionaryUnderItsKey) {
   const auto record = values(R"({"name": "Ann", "nested": {"a": [1, 2]}})");
   EXPECT_EQ(testing::archiveRoundTrip(record)->dictionary, record->dictionary);
-  EXPECT_EQ(archivedKeys(record, "TRUserValues"), std::vector<std::string>{"self.dictionary"});
+  EXPECT_EQ(testing::archivedKeys(record, "TRUserValues"),
+            std::vector<std::string>{"self.dictionary"});
 }
 
 }  // namespace

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <ostream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace trevalo {
@@ -19,9 +18,7 @@ using platform::AltitudeData;
 using platform::GyroData;
 using platform::Heading;
 
-AccelerometerData accel(double timestamp) {
-  return {{0.01, -0.98, 0.05}, timestamp};
-}
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 Heading heading(double secondsSince1970) {
   return {.magneticHeading = 87.5,
@@ -33,15 +30,18 @@ Heading heading(double secondsSince1970) {
           .timestamp = Date(secondsSince1970)};
 }
 
+// Sample `i` of each kind, stamped with time `i`; `tag` marks its writer.
+void addOneOfEach(ExtraLocationInfoCollector& collector, double i, double tag = 0) {
+  collector.addAccelerometerDataIfNeeded(AccelerometerData{{tag, -0.98, 0.05}, i});
+  collector.addGyroDataIfNeeded(GyroData{{tag, 0.2, 0.3}, i});
+  collector.addAltitude(AltitudeData{tag, i});
+  collector.addNewHeading(heading(i));
+}
+
 TEST(ExtraLocationInfoCollectorTest, KeepsTheLatest5000SamplesOfEachKind) {
   ExtraLocationInfoCollector collector;
-  const auto limit = static_cast<int>(ExtraLocationInfoCollector::kSampleLimit);
-  for (int i = 0; i <= limit; ++i) {
-    collector.addAccelerometerDataIfNeeded(accel(i));
-    collector.addGyroDataIfNeeded(GyroData{{0.1, 0.2, 0.3}, static_cast<double>(i)});
-    collector.addAltitude(AltitudeData{0.5, static_cast<double>(i)});
-    collector.addNewHeading(heading(i));
-  }
+  for (int i = 0; i <= 5000; ++i)
+    addOneOfEach(collector, i);
 
   const auto accelerations = collector.getAccelArrayCopy();
   ASSERT_EQ(accelerations.size(), 5000u);
@@ -53,18 +53,6 @@ TEST(ExtraLocationInfoCollectorTest, KeepsTheLatest5000SamplesOfEachKind) {
   EXPECT_EQ(collector.getHeadingArray().size(), 5000u);
 
   collector.clearInfo();
-  EXPECT_TRUE(collector.getAccelArrayCopy().empty());
-  EXPECT_TRUE(collector.getGyroArray().empty());
-  EXPECT_TRUE(collector.getAltitudeArray().empty());
-  EXPECT_TRUE(collector.getHeadingArray().empty());
-}
-
-TEST(ExtraLocationInfoCollectorTest, NoSampleAddsNothing) {
-  ExtraLocationInfoCollector collector;
-  collector.addAccelerometerDataIfNeeded(std::nullopt);
-  collector.addGyroDataIfNeeded(std::nullopt);
-  collector.addAltitude(std::nullopt);
-  collector.addNewHeading(std::nullopt);
   EXPECT_EQ(collector.dictionaryRepresentation(),
             Json::parse(R"({"headings": [], "accelerometerData": [], "gyroData": [],
                             "altitudeArray": []})"));
@@ -72,33 +60,36 @@ TEST(ExtraLocationInfoCollectorTest, NoSampleAddsNothing) {
 
 TEST(ExtraLocationInfoCollectorTest, DictionaryRepresentationUsesSampleTimes) {
   ExtraLocationInfoCollector collector;
+  collector.addAccelerometerDataIfNeeded(std::nullopt);
+  collector.addGyroDataIfNeeded(std::nullopt);
+  collector.addAltitude(std::nullopt);
+  collector.addNewHeading(std::nullopt);
   collector.addAccelerometerDataIfNeeded(AccelerometerData{{0.25, -1, 0.5}, 1234.5});
   collector.addGyroDataIfNeeded(GyroData{{0.1, -0.2, 0.3}, 1234.55});
   collector.addAltitude(AltitudeData{-1.5, 1234.6});
   collector.addNewHeading(heading(1.5));
 
-  const Json expected = Json::parse(R"({
+  const Json actual = collector.dictionaryRepresentation();
+
+  EXPECT_EQ(actual, Json::parse(R"({
     "headings": [{"magneticHeading": 87.5, "trueHeading": 90.25, "headingAccuracy": 15.0,
                   "headingX": -12.5, "headingY": 30.25, "headingZ": -40.0, "timeStamp": 1500}],
     "accelerometerData": [{"accelerationX": 0.25, "accelerationY": -1.0, "accelerationZ": 0.5,
                            "timeStamp": 1234500.0}],
     "gyroData": [{"gyroX": 0.1, "gyroY": -0.2, "gyroZ": 0.3, "timeStamp": 1234550.0}],
-    "altitudeArray": [{"relativeAltitude": -1.5, "timeStamp": 1234600.0}]})");
-  const Json actual = collector.dictionaryRepresentation();
-  EXPECT_EQ(actual, expected) << actual.dump(2);
+    "altitudeArray": [{"relativeAltitude": -1.5, "timeStamp": 1234600.0}]})"))
+      << actual.dump(2);
   // Heading times are whole milliseconds, the sensor times doubles.
   EXPECT_TRUE(actual["headings"][0]["timeStamp"].is_number_integer());
   EXPECT_TRUE(actual["gyroData"][0]["timeStamp"].is_number_float());
 }
 
 TEST(ExtraLocationInfoCollectorTest, NotANumberLeavesItsKeyOut) {
-  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-  const Json accelerations =
-      ExtraLocationInfoCollector::accelerationArrayJson({AccelerometerData{{kNaN, 1, 2}, kNaN}});
-  EXPECT_EQ(accelerations, Json::parse(R"([{"accelerationY": 1.0, "accelerationZ": 2.0}])"));
+  EXPECT_EQ(
+      ExtraLocationInfoCollector::accelerationArrayJson({AccelerometerData{{kNaN, 1, 2}, kNaN}}),
+      Json::parse(R"([{"accelerationY": 1.0, "accelerationZ": 2.0}])"));
 
-  Heading undated = heading(0);
-  undated.timestamp = Date(kNaN);
+  Heading undated = heading(kNaN);
   undated.trueHeading = kNaN;
   const Json map = ExtraLocationInfoCollector::headingJson(undated);
   EXPECT_FALSE(map.contains("timeStamp"));
@@ -106,32 +97,19 @@ TEST(ExtraLocationInfoCollectorTest, NotANumberLeavesItsKeyOut) {
   EXPECT_TRUE(map.contains("magneticHeading"));
 }
 
-struct HeadingTimeCase {
-  double seconds;
-  std::int64_t milliseconds;
-};
-
-void PrintTo(const HeadingTimeCase& c, std::ostream* out) {
-  *out << c.seconds << " s";
+TEST(ExtraLocationInfoCollectorTest, HeadingTimesTruncateTowardZeroAndSaturate) {
+  constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+  const std::pair<double, std::int64_t> cases[] = {
+      {1.5, 1500},      {1767225600.9999, 1767225600999},
+      {-1.5005, -1500}, {1e300, kMax},
+      {-1e300, kMin},   {std::numeric_limits<double>::infinity(), kMax}};
+  for (const auto& [seconds, milliseconds] : cases) {
+    EXPECT_EQ(ExtraLocationInfoCollector::headingJson(heading(seconds)).at("timeStamp"),
+              milliseconds)
+        << seconds;
+  }
 }
-
-class ExtraLocationInfoCollectorHeadingTimeTest : public ::testing::TestWithParam<HeadingTimeCase> {
-};
-
-TEST_P(ExtraLocationInfoCollectorHeadingTimeTest, TruncatesTowardZeroAndSaturates) {
-  const Json map = ExtraLocationInfoCollector::headingJson(heading(GetParam().seconds));
-  EXPECT_EQ(map.at("timeStamp").get<std::int64_t>(), GetParam().milliseconds);
-}
-
-constexpr auto kInt64Max = std::numeric_limits<std::int64_t>::max();
-constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
-
-INSTANTIATE_TEST_SUITE_P(
-    Times, ExtraLocationInfoCollectorHeadingTimeTest,
-    ::testing::Values(HeadingTimeCase{1.5, 1500}, HeadingTimeCase{1767225600.9999, 1767225600999},
-                      HeadingTimeCase{-1.5005, -1500}, HeadingTimeCase{1e300, kInt64Max},
-                      HeadingTimeCase{-1e300, kInt64Min},
-                      HeadingTimeCase{std::numeric_limits<double>::infinity(), kInt64Max}));
 
 // Writers on several threads while a reader copies, builds the dictionary and clears: every
 // copy must be a consistent list (never longer than the limit, each writer's samples in the
@@ -139,9 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ExtraLocationInfoCollectorTest, ConcurrentAppendsCopiesAndClears) {
   constexpr int kWriters = 4;
   constexpr int kPerWriter = 1200;
+  constexpr std::size_t kAll = kWriters * kPerWriter;
   ExtraLocationInfoCollector collector;
-  std::atomic<bool> clearing{true};
-  std::atomic<int> writersDone{0};
 
   const auto checkOrdered = [](const std::vector<AccelerometerData>& copy) {
     ASSERT_LE(copy.size(), ExtraLocationInfoCollector::kSampleLimit);
@@ -154,26 +131,22 @@ TEST(ExtraLocationInfoCollectorTest, ConcurrentAppendsCopiesAndClears) {
     }
   };
 
-  for (int round = 0; round < 2; ++round) {
-    writersDone = 0;
+  for (const bool clearing : {true, false}) {
+    SCOPED_TRACE(clearing ? "clearing" : "not clearing");
+    std::atomic<int> writersDone{0};
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w) {
       writers.emplace_back([&collector, &writersDone, w] {
-        for (int i = 0; i < kPerWriter; ++i) {
-          const double t = i;
-          collector.addAccelerometerDataIfNeeded(AccelerometerData{{double(w), 0, 0}, t});
-          collector.addGyroDataIfNeeded(GyroData{{double(w), 0, 0}, t});
-          collector.addAltitude(AltitudeData{double(w), t});
-          collector.addNewHeading(heading(t));
-        }
+        for (int i = 0; i < kPerWriter; ++i)
+          addOneOfEach(collector, i, w);
         ++writersDone;
       });
     }
     std::thread reader([&] {
       while (writersDone < kWriters) {
         checkOrdered(collector.getAccelArrayCopy());
-        const Json dictionary = collector.dictionaryRepresentation();
-        EXPECT_LE(dictionary["headings"].size(), ExtraLocationInfoCollector::kSampleLimit);
+        EXPECT_LE(collector.dictionaryRepresentation()["headings"].size(),
+                  ExtraLocationInfoCollector::kSampleLimit);
         if (clearing) collector.clearInfo();
       }
     });
@@ -181,16 +154,14 @@ TEST(ExtraLocationInfoCollectorTest, ConcurrentAppendsCopiesAndClears) {
       writer.join();
     reader.join();
 
-    const auto accelerations = collector.getAccelArrayCopy();
-    checkOrdered(accelerations);
+    checkOrdered(collector.getAccelArrayCopy());
     if (!clearing) {
-      EXPECT_EQ(accelerations.size(), std::size_t{kWriters * kPerWriter});
-      EXPECT_EQ(collector.getGyroArray().size(), std::size_t{kWriters * kPerWriter});
-      EXPECT_EQ(collector.getAltitudeArray().size(), std::size_t{kWriters * kPerWriter});
-      EXPECT_EQ(collector.getHeadingArray().size(), std::size_t{kWriters * kPerWriter});
+      EXPECT_EQ(collector.getAccelArrayCopy().size(), kAll);
+      EXPECT_EQ(collector.getGyroArray().size(), kAll);
+      EXPECT_EQ(collector.getAltitudeArray().size(), kAll);
+      EXPECT_EQ(collector.getHeadingArray().size(), kAll);
     }
     collector.clearInfo();
-    clearing = false;
   }
 }
 

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <deque>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "support/PlatformTest.h"
@@ -20,8 +18,8 @@ using History = std::deque<std::shared_ptr<TRVellLocation>>;
 // One millidegree is about 111 m at the equator.
 constexpr double kStep = 0.001;
 
-std::shared_ptr<TRVellLocation> sampleAt(Coordinate coordinate, double seconds = 1767225600.0) {
-  return std::make_shared<TRVellLocation>(Location(coordinate, 0, 5, -1, -1, -1, Date(seconds)));
+std::shared_ptr<TRVellLocation> sampleAt(Coordinate coordinate) {
+  return std::make_shared<TRVellLocation>(Location(coordinate, 0, 5, -1, -1, -1, Date(1.0e9)));
 }
 
 // Appends a sample the way the analyzer does and lets it compute against the history.
@@ -35,8 +33,14 @@ std::shared_ptr<TRVellLocation> append(History& history, Coordinate coordinate) 
 TEST(TRVellLocationBearingTest, FirstSampleHasNoDistanceBearingOrSpread) {
   History history;
   auto first = sampleAt({48.85, 2.35});
+  first->bearing = 12;
+  first->distance = 3;
   first->realBearing = 33;  // whatever it held before stays
   first->futureStdBearing = 7;
+  first->calculateBearingAndDistance(history);
+  EXPECT_EQ(first->bearing, 0) << "an empty history";
+  EXPECT_EQ(first->distance, 0);
+
   history.push_back(first);
   first->calculateBearingAndDistance(history);
   EXPECT_EQ(first->distance, 0);
@@ -45,53 +49,46 @@ TEST(TRVellLocationBearingTest, FirstSampleHasNoDistanceBearingOrSpread) {
   EXPECT_EQ(first->stdBearing, 0);
   EXPECT_EQ(first->realStdBearing, 0);
   EXPECT_EQ(first->futureStdBearing, 0);
+
+  const History withNull{sampleAt({0, 0}), nullptr, first};
+  EXPECT_THROW(first->calculateBearingAndDistance(withNull), Exception);
 }
 
-struct FoldCase {
-  const char* name;
-  double previousBearing;
-  Coordinate here;  // the previous fix is at (0, 0)
-  double realBearing;
-  double bearing;
-};
+// Near 0/360, 90 and 270 the bearing folds onto the side of the previous one (the previous fix
+// is at (0, 0)); a fix that has not moved keeps the previous bearing.
+TEST(TRVellLocationBearingTest, FoldsOntoTheLineOfTravelOnThePreviousSide) {
+  const struct {
+    const char* name;
+    double previousBearing;
+    Coordinate here;
+    double realBearing, bearing;
+  } cases[] = {
+      {"NorthAfterNeither", 90, {kStep, 0}, 180, 180},
+      {"NorthAfterNear360", 359, {kStep, 0}, 180, 360},
+      {"NorthAfterNear0", 1, {kStep, 0}, 180, 0},
+      {"NorthAfterExactly2Degrees", 2, {kStep, 0}, 180, 180},
+      {"SouthAfterNear180", 179, {-kStep, 0}, 0, 180},
+      {"EastAfterNear90", 89, {0, kStep}, -90, 90},
+      {"WestAfterNear90", 90, {0, -kStep}, 90, 90},
+      {"EastAfterNear270", 271, {0, kStep}, -90, 270},
+      {"WestAfterNear270", 269, {0, -kStep}, 90, 270},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    History history{sampleAt({0, 0})};
+    history.back()->bearing = c.previousBearing;
+    const auto sample = append(history, c.here);
+    EXPECT_NEAR(sample->realBearing, c.realBearing, 1e-9);
+    EXPECT_NEAR(sample->bearing, c.bearing, 1e-9);
+    EXPECT_NEAR(sample->distance, 111.3195, 1e-4);
+  }
 
-void PrintTo(const FoldCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
-class TRVellLocationFoldTest : public ::testing::TestWithParam<FoldCase> {};
-
-TEST_P(TRVellLocationFoldTest, FoldsOntoTheLineOfTravelOnThePreviousSide) {
-  const FoldCase& c = GetParam();
-  History history{sampleAt({0, 0})};
-  history.back()->bearing = c.previousBearing;
-  const auto sample = append(history, c.here);
-  EXPECT_NEAR(sample->realBearing, c.realBearing, 1e-9);
-  EXPECT_NEAR(sample->bearing, c.bearing, 1e-9);
-  EXPECT_NEAR(sample->distance, 111.3195, 1e-4);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Moves, TRVellLocationFoldTest,
-    ::testing::Values(FoldCase{"NorthAfterNeither", 90, {kStep, 0}, 180, 180},
-                      FoldCase{"NorthAfterNear360", 359, {kStep, 0}, 180, 360},
-                      FoldCase{"NorthAfterNear0", 1, {kStep, 0}, 180, 0},
-                      FoldCase{"NorthAfterExactly2Degrees", 2, {kStep, 0}, 180, 180},
-                      FoldCase{"SouthAfterNear180", 179, {-kStep, 0}, 0, 180},
-                      FoldCase{"EastAfterNear90", 89, {0, kStep}, -90, 90},
-                      FoldCase{"WestAfterNear90", 90, {0, -kStep}, 90, 90},
-                      FoldCase{"EastAfterNear270", 271, {0, kStep}, -90, 270},
-                      FoldCase{"WestAfterNear270", 269, {0, -kStep}, 90, 270}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TRVellLocationBearingTest, AFixThatHasNotMovedKeepsThePreviousBearing) {
   History history{sampleAt({0, 0})};
   history.back()->bearing = 42;
-  // 0.0005 m north.
-  const auto sample = append(history, {0.0005 / 111319.49, 0});
-  EXPECT_NEAR(sample->distance, 0.0005, 1e-6);
-  EXPECT_EQ(sample->bearing, 42);
-  EXPECT_EQ(sample->realBearing, 42);
+  const auto still = append(history, {0.0005 / 111319.49, 0});  // 0.0005 m north
+  EXPECT_NEAR(still->distance, 0.0005, 1e-6);
+  EXPECT_EQ(still->bearing, 42);
+  EXPECT_EQ(still->realBearing, 42);
 }
 
 TEST(TRVellLocationSpreadTest, PopulationStandardDeviation) {
@@ -103,19 +100,14 @@ TEST(TRVellLocationSpreadTest, PopulationStandardDeviation) {
 
 // A walk east then north gives bearings 0 (first), 90, 180 and 180: the spreads of the windows
 // tell which sample received them.
-template <class Sequence>
-void expectFutureSpreadGoesToTheCentreOfTheWindow() {
-  Sequence history;
-  const auto track =
-      std::vector<Coordinate>{{0, 0}, {0, kStep}, {kStep, kStep}, {2 * kStep, kStep}};
+TEST(TRVellLocationSpreadTest, FutureSpreadGoesToTheCentreOfTheWindow) {
+  History history;
   std::vector<std::shared_ptr<TRVellLocation>> samples;
-  for (const Coordinate coordinate : track) {
-    auto sample = sampleAt(coordinate);
-    sample->futureStdBearing = -1;
-    sample->futureRealStdBearing = -1;
-    samples.push_back(sample);
+  for (const Coordinate coordinate : {Coordinate{0, 0}, Coordinate{0, kStep},
+                                      Coordinate{kStep, kStep}, Coordinate{2 * kStep, kStep}}) {
+    samples.push_back(sampleAt(coordinate));
+    samples.back()->futureStdBearing = samples.back()->futureRealStdBearing = -1;
   }
-
   const auto step = [&](std::size_t i) {
     history.push_back(samples[i]);
     samples[i]->calculateBearingAndDistance(history);
@@ -147,43 +139,18 @@ void expectFutureSpreadGoesToTheCentreOfTheWindow() {
               TRVellLocation::std(std::vector<double>{-90, 180, 180}), 1e-9);
 }
 
-TEST(TRVellLocationSpreadTest, FutureSpreadGoesToTheCentreOfTheWindowInADeque) {
-  expectFutureSpreadGoesToTheCentreOfTheWindow<History>();
-}
-
-TEST(TRVellLocationSpreadTest, FutureSpreadGoesToTheCentreOfTheWindowInAVector) {
-  expectFutureSpreadGoesToTheCentreOfTheWindow<std::vector<std::shared_ptr<TRVellLocation>>>();
-}
-
-TEST(TRVellLocationBearingTest, EmptyHistoryAndNullEntries) {
-  const auto sample = sampleAt({1, 1});
-  sample->bearing = 12;
-  sample->distance = 3;
-  sample->calculateBearingAndDistance(History{});
-  EXPECT_EQ(sample->bearing, 0);
-  EXPECT_EQ(sample->distance, 0);
-
-  const History withNull{sampleAt({0, 0}), nullptr, sample};
-  EXPECT_THROW(sample->calculateBearingAndDistance(withNull), Exception);
-}
-
 class TRVellLocationAccelerationTest : public testing::PlatformTest {};
 
+// The sensor lists themselves are checked through the dictionary forms.
 TEST_F(TRVellLocationAccelerationTest, TakesTheCollectorsSamplesAndTheirMean) {
   ExtraLocationInfoCollector collector;
   collector.addAccelerometerDataIfNeeded(platform::AccelerometerData{{1, 0, -1}, 10});
   collector.addAccelerometerDataIfNeeded(platform::AccelerometerData{{2, 0, -1}, 10.05});
   collector.addAccelerometerDataIfNeeded(platform::AccelerometerData{{3, 3, -1}, 10.1});
-  collector.addGyroDataIfNeeded(platform::GyroData{{0.1, 0.2, 0.3}, 10});
-  collector.addAltitude(platform::AltitudeData{2.5, 10});
-  collector.addNewHeading(platform::Heading{.magneticHeading = 12, .timestamp = Date(2)});
 
   const TRVellLocation sample(Location({48.85, 2.35}), collector, "Office");
+
   EXPECT_EQ(sample.accelArray, collector.getAccelArrayCopy());
-  EXPECT_EQ(sample.gyroArray, collector.getGyroArray());
-  EXPECT_EQ(sample.altitudeArray, collector.getAltitudeArray());
-  EXPECT_EQ(sample.headingArray, collector.getHeadingArray());
-  EXPECT_EQ(sample.wifiName, "Office");
   EXPECT_EQ(sample.timestamp(), now());
   ASSERT_TRUE(sample.avarageAcceleration);
   EXPECT_NEAR(sample.avarageAcceleration->x, 2, 1e-12);
