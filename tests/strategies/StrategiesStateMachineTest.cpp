@@ -212,7 +212,7 @@ const ReentryCase kReentries[] = {
 INSTANTIATE_TEST_SUITE_P(Modes, StrategiesStateMachineReentryTest, ::testing::ValuesIn(kReentries),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(StrategiesStateMachineTest, InitialBurstAndGeofenceNeverMoveOnByThemselves) {
+TEST_F(StrategiesStateMachineTest, InitialBurstGeofenceAndOffNeverMoveOnByThemselves) {
   for (const auto& [mode, type] :
        {std::pair{TRModeInitial, StrategyTypeInitial}, std::pair{TRModeBurst, StrategyTypeBurst},
         std::pair{TRModeGeofence, StrategyTypeGeofence}}) {
@@ -226,21 +226,17 @@ TEST_F(StrategiesStateMachineTest, InitialBurstAndGeofenceNeverMoveOnByThemselve
     EXPECT_EQ(machine_->description(),
               "{StateMachine:" + TRUtils::strForStrategy(type) + ", for:1.7976931348623157e+308s}");
   }
-}
 
-TEST_F(StrategiesStateMachineTest, OffKeepsNoTimerAndIsLeftByAForcedChange) {
-  startIn(TRModeWalking);
+  // Off keeps no timer at all; only a forced change leaves it.
   machine_->changeStrategy(StrategyTypeOff, {});
   EXPECT_EQ(delegate_->strategies.back(), LocationManagerStrategy::modeOff());
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-
   const auto requests = delegate_->contextRequests.size();
   advanceBy(3600.0);
   EXPECT_EQ(delegate_->contextRequests.size(), requests);
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeOff);
-
+  delegate_->context.algorithmMode = TRModeWalking;
   machine_->forceStateChange();
-  EXPECT_EQ(delegate_->steps.back(), step(3600, StrategyTypeOff, StrategyTypeLowWalking));
+  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
 }
 
 // Custom settings ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@ namespace trevalo {
 namespace {
 
 using platform::BackgroundTaskIdentifier;
+using Log = std::vector<std::string>;
 
 class CountingDelegate : public TRKeepAliveLoopDelegate {
  public:
@@ -39,7 +40,7 @@ class TRKeepAliveLoopTest : public testing::PlatformTest {
     PlatformTest::TearDown();
   }
 
-  std::vector<std::string> taskLog() const { return platform().application().backgroundTaskLog(); }
+  Log taskLog() const { return platform().application().backgroundTaskLog(); }
   std::vector<BackgroundTaskIdentifier> activeTasks() const {
     return platform().application().activeBackgroundTasks();
   }
@@ -58,13 +59,13 @@ TEST_F(TRKeepAliveLoopTest, EachTickTakesTheNewTaskBeforeEndingTheOldEvery17Seco
   };
 
   loop_->start();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1"}));
   advanceBy(2 * 17.0 + 10.0);
   loop_->start();  // restarts the count
   advanceBy(17.0);
 
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "begin:3", "end:2",
-                                                 "begin:4", "end:3", "begin:5", "end:4"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "begin:3", "end:2", "begin:4", "end:3",
+                            "begin:5", "end:4"}));
   EXPECT_EQ(ticks, (std::vector<Tick>{{0, {1}}, {17, {2}}, {34, {3}}, {44, {4}}, {61, {5}}}));
   EXPECT_EQ(loop_->taskId(), 5u);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
@@ -75,7 +76,7 @@ TEST_F(TRKeepAliveLoopTest, StopEndsTheTaskOnceAndNoTickFollows) {
   advanceBy(17.0);
   loop_->stop();
   loop_->stop();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2"}));
   EXPECT_EQ(loop_->taskId(), platform::kInvalidBackgroundTask);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
   advanceBy(600.0);
@@ -88,8 +89,8 @@ TEST_F(TRKeepAliveLoopTest, StopEndsTheTaskOnceAndNoTickFollows) {
   loop_->start();
   advanceBy(600.0);
   EXPECT_EQ(delegate_->ticks, 4);
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2", "begin:3",
-                                                 "begin:4", "end:3", "end:4"}));
+  EXPECT_EQ(taskLog(),
+            (Log{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "begin:4", "end:3", "end:4"}));
   EXPECT_TRUE(activeTasks().empty());
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
 }
@@ -99,12 +100,11 @@ TEST_F(TRKeepAliveLoopTest, TheExpiryHandlerEndsOnlyItsOwnTaskAndTheNextTickEnds
   advanceBy(17.0);  // task 2 held, task 1 ended
   // The platform expires the held task from a thread of its own.
   std::thread([&] { EXPECT_TRUE(platform().application().expireBackgroundTask(2)); }).join();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2"}));
   EXPECT_EQ(loop_->taskId(), 2u);
 
   advanceBy(17.0);
-  EXPECT_EQ(taskLog(),
-            (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "end:2"}));
   EXPECT_EQ(activeTasks(), (std::vector<BackgroundTaskIdentifier>{3}));
 }
 
@@ -136,7 +136,7 @@ TEST_F(TRKeepAliveLoopTest, CallsFromAnotherThreadWaitForTheRunLoopAndFindNobody
   }).join();
   EXPECT_TRUE(taskLog().empty());
   runUntilIdle();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "end:1"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "end:1"}));
   EXPECT_EQ(delegate_->ticks, 1);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
 

@@ -29,8 +29,8 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
     VisitTrackerTest::SetUp();
     platform().setHttpTransport(std::make_shared<platform::CurlHttpTransport>());
     server_.emplace([this](httplib::Server& server) {
-      server.Post("/v1/geocode/reverse_geocode", [this](const httplib::Request& request,
-                                                        httplib::Response& response) {
+      server.Post("/v1/geocode/reverse_geocode", [](const httplib::Request& request,
+                                                    httplib::Response& response) {
         const auto body = Json::parse(request.body);
         const double latitude = body["points"].back().value("latitude", 0.0);
         const auto id = std::to_string(static_cast<long>(latitude * 1000));
