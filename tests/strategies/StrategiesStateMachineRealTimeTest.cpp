@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,38 +18,25 @@ namespace {
 using namespace std::chrono_literals;
 
 // Records the previous types it is told of, and whether every call came on the run loop.
-class ThreadCheckingDelegate : public StrategiesStateMachineDelegate {
- public:
+struct ThreadCheckingDelegate : StrategiesStateMachineDelegate {
   void strategyChangedTo(const LocationManagerStrategy&, StrategyType from) override {
     const bool onRunLoop = platform::Platform::current().runLoop().isCurrent();
-    {
-      const std::lock_guard lock(mutex_);
-      allOnRunLoop_ = allOnRunLoop_ && onRunLoop;
-      froms_.push_back(from);
-    }
-    changed_.notify_all();
+    const std::lock_guard lock(mutex);
+    allOnRunLoop = allOnRunLoop && onRunLoop;
+    froms.push_back(from);
+    changed.notify_all();
   }
-
   TRStateMachingeContext getStateMachineContext() override { return {TRModeWalking, false, {}}; }
 
   bool waitForChanges(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 20s, [&] { return froms_.size() >= count; });
-  }
-  std::vector<StrategyType> froms() const {
-    const std::lock_guard lock(mutex_);
-    return froms_;
-  }
-  bool allOnRunLoop() const {
-    const std::lock_guard lock(mutex_);
-    return allOnRunLoop_;
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 20s, [&] { return froms.size() >= count; });
   }
 
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<StrategyType> froms_;
-  bool allOnRunLoop_ = true;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<StrategyType> froms;
+  bool allOnRunLoop = true;
 };
 
 // The system platform, its real-time run loop on a thread of its own, installed for the test.
@@ -57,8 +45,6 @@ class StrategiesRealTimeTest : public ::testing::Test {
   void SetUp() override {
     platform_ = platform::SystemPlatform::make({.documentsDirectory = directory_.path()});
     previous_ = platform::Platform::install(platform_);
-    // Until its thread has run, the loop still counts the thread that made it as its own.
-    drainRunLoop();
   }
 
   void TearDown() override {
@@ -68,16 +54,9 @@ class StrategiesRealTimeTest : public ::testing::Test {
 
   // Waits until the run loop has finished everything posted so far.
   void drainRunLoop() const {
-    std::mutex mutex;
-    std::condition_variable drained;
-    bool done = false;
-    platform_->runLoop().post([&] {
-      const std::lock_guard lock(mutex);
-      done = true;
-      drained.notify_all();
-    });
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(drained.wait_for(lock, 20s, [&] { return done; }));
+    std::promise<void> drained;
+    platform_->runLoop().post([&] { drained.set_value(); });
+    ASSERT_EQ(drained.get_future().wait_for(20s), std::future_status::ready);
   }
 
   testing::TemporaryDirectory directory_;
@@ -103,10 +82,11 @@ TEST_F(StrategiesRealTimeTest, ChangesRequestedFromOtherThreadsRunOnTheRunLoop) 
   ASSERT_TRUE(delegate->waitForChanges(5));
   drainRunLoop();
 
-  EXPECT_TRUE(delegate->allOnRunLoop());
-  EXPECT_EQ(delegate->froms(), (std::vector<StrategyType>{
-                                   StrategyTypeUnset, StrategyTypeInitial, StrategyTypeLowWalking,
-                                   StrategyTypeHighWalking, StrategyTypeUnset}));
+  const std::lock_guard lock(delegate->mutex);
+  EXPECT_TRUE(delegate->allOnRunLoop);
+  EXPECT_EQ(delegate->froms, (std::vector<StrategyType>{
+                                 StrategyTypeUnset, StrategyTypeInitial, StrategyTypeLowWalking,
+                                 StrategyTypeHighWalking, StrategyTypeUnset}));
   EXPECT_EQ(machine->currentStrategyType(), StrategyTypeInitial);
 }
 

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "StrategyFields.h"
+#include "StrategyPrinter.h"
 #include "support/PlatformTest.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/utils/TRLogger.h"
@@ -19,88 +18,58 @@
 namespace trevalo {
 namespace {
 
-using testing::strategyFields;
+using Steps = std::vector<std::string>;
 
-std::string shortName(StrategyType type) {
-  return TRUtils::strForStrategy(type).substr(std::string("StrategyType").size());
-}
-
-// "170 LowWalking->HighWalking": when a change was reported, from which type to which.
-std::string step(double at, StrategyType from, StrategyType to) {
+// "170 StrategyTypeLowWalking->StrategyTypeHighWalking": when a change was reported, from which
+// type to which.
+std::string step(double at, StrategyType from, const std::string& to) {
   std::ostringstream out;
-  out << at << ' ' << shortName(from) << "->" << shortName(to);
+  out << at << ' ' << TRUtils::strForStrategy(from) << "->" << to;
   return out.str();
 }
-
-StrategyType typeNamed(const std::string& name) {
-  for (int type = -1; type <= 12; ++type) {
-    if (TRUtils::strForStrategy(static_cast<StrategyType>(type)) == name)
-      return static_cast<StrategyType>(type);
-  }
-  return static_cast<StrategyType>(99);
+std::string step(double at, StrategyType from, StrategyType to) {
+  return step(at, from, TRUtils::strForStrategy(to));
 }
 
-// Records what the machine reports, with times relative to the start of the test. The type
-// entered is taken from the "new mode:" line the machine logs just before it calls.
-class RecordingDelegate : public StrategiesStateMachineDelegate {
- public:
-  struct Change {
-    double at;
-    StrategyType from;
-    StrategyType to;
-    LocationManagerStrategy strategy;
-  };
-
-  explicit RecordingDelegate(Date start) : start_(start) {}
-
+// Records what the machine reports, with times relative to its making. The type entered is
+// read from the "new mode:" line the machine logs just before it calls: the machine records
+// the type only after the delegate has been told.
+struct RecordingDelegate : StrategiesStateMachineDelegate {
   void strategyChangedTo(const LocationManagerStrategy& strategy, StrategyType from) override {
-    changes.push_back({elapsed(), from, lastLoggedType, strategy});
+    steps.push_back(step(elapsed(), from, entered));
+    strategies.push_back(strategy);
     if (onChange) onChange();
   }
-
   TRStateMachingeContext getStateMachineContext() override {
     contextRequests.push_back(elapsed());
     return context;
   }
+  double elapsed() const { return Date::now().timeIntervalSinceDate(start); }
 
-  std::vector<std::string> steps() const {
-    std::vector<std::string> result;
-    for (const Change& change : changes)
-      result.push_back(step(change.at, change.from, change.to));
-    return result;
-  }
-
+  const Date start = Date::now();
   TRStateMachingeContext context;
-  std::vector<Change> changes;
+  Steps steps;
+  std::vector<LocationManagerStrategy> strategies;
   std::vector<double> contextRequests;
-  StrategyType lastLoggedType = StrategyTypeUnset;
+  std::string entered;
   std::function<void()> onChange;
-
- private:
-  double elapsed() const { return Date::now().timeIntervalSinceDate(start_); }
-  Date start_;
 };
 
 class StrategiesStateMachineTest : public testing::PlatformTest {
  protected:
   void SetUp() override {
     PlatformTest::SetUp();
-    delegate_ = std::make_shared<RecordingDelegate>(now());
+    delegate_ = std::make_shared<RecordingDelegate>();
     machine_ = StrategiesStateMachine::initWithDelegate(delegate_);
-    TRLogger::instance()->setSink(
-        [this](std::string_view message, std::string_view key, double interval) {
-          logged_.push_back(std::string(key) + "|" + std::string(message) + "|" +
-                            std::to_string(interval));
-          constexpr std::string_view kPrefix = "new mode:";
-          if (delegate_ && message.starts_with(kPrefix))
-            delegate_->lastLoggedType = typeNamed(std::string(message.substr(kPrefix.size())));
-        });
+    TRLogger::instance()->setSink([this](std::string_view message, std::string_view, double) {
+      constexpr std::string_view kPrefix = "new mode:";
+      if (message.starts_with(kPrefix)) delegate_->entered = message.substr(kPrefix.size());
+    });
   }
 
   void TearDown() override {
     TRLogger::instance()->setSink({});
     machine_.reset();
-    delegate_.reset();
     PlatformTest::TearDown();
   }
 
@@ -120,7 +89,6 @@ class StrategiesStateMachineTest : public testing::PlatformTest {
 
   std::shared_ptr<RecordingDelegate> delegate_;
   std::shared_ptr<StrategiesStateMachine> machine_;
-  std::vector<std::string> logged_;
 };
 
 template <typename F>
@@ -134,8 +102,6 @@ void expectExceptionNamed(F&& call, const std::string& name) {
     EXPECT_EQ(std::string(e.what()), name);
   }
 }
-
-// The next-strategy rule -------------------------------------------------------------------
 
 TEST_F(StrategiesStateMachineTest, LowStrategiesMoveToTheHighCandidateAndAllOthersToTheLow) {
   const TRStateMachingeContext walking{TRModeWalking, false, std::nullopt};
@@ -158,12 +124,12 @@ TEST_F(StrategiesStateMachineTest, LowStrategiesMoveToTheHighCandidateAndAllOthe
   };
   delegate_->context = walking;
   for (const auto& [current, next] : table) {
+    SCOPED_TRACE(TRUtils::strForStrategy(current));
     machine_->changeStrategy(current, {});
-    EXPECT_EQ(machine_->nextStrategyForTimer(walking), next) << shortName(current);
+    EXPECT_EQ(machine_->nextStrategyForTimer(walking), next);
     EXPECT_EQ(machine_->nextStrategyForcedWithReasonContext(walking), next);
-    // A forced change goes where the rule says.
     machine_->forceStateChange();
-    EXPECT_EQ(machine_->currentStrategyType(), next) << shortName(current);
+    EXPECT_EQ(machine_->currentStrategyType(), next);
   }
 }
 
@@ -188,40 +154,32 @@ TEST_P(StrategiesStateMachineAlternationTest, AlternatesLow170AndHigh3ForHalfAnH
   startIn(c.mode, c.moved);
   advanceBy(1800.0);
 
-  std::vector<std::string> expected = {step(0, StrategyTypeUnset, StrategyTypeInitial),
-                                       step(0, StrategyTypeInitial, c.low)};
+  Steps expected = {step(0, StrategyTypeUnset, StrategyTypeInitial),
+                    step(0, StrategyTypeInitial, c.low)};
   for (double t = 170.0; t <= 1800.0; t += 173.0) {
     expected.push_back(step(t, c.low, c.high));
     if (t + 3.0 <= 1800.0) expected.push_back(step(t + 3.0, c.high, c.low));
   }
-  EXPECT_EQ(delegate_->steps(), expected);
+  EXPECT_EQ(delegate_->steps, expected);
   // Every decision asked for a fresh context and every one changed the strategy.
-  EXPECT_EQ(delegate_->contextRequests.size(), delegate_->changes.size());
-  for (const auto& change : delegate_->changes) {
-    if (change.to == c.low || change.to == c.high) {
-      EXPECT_EQ(strategyFields(change.strategy),
-                strategyFields(change.to == c.low ? c.lowPreset() : c.highPreset()));
-    }
-  }
+  EXPECT_EQ(delegate_->contextRequests.size(), delegate_->steps.size());
+  for (std::size_t i = 1; i < delegate_->strategies.size(); ++i)
+    EXPECT_EQ(delegate_->strategies[i], i % 2 ? c.lowPreset() : c.highPreset()) << i;
   EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, StrategiesStateMachineAlternationTest,
-    ::testing::Values(AlternationCase{"Walking", TRModeWalking, false, StrategyTypeLowWalking,
-                                      StrategyTypeHighWalking,
-                                      LocationManagerStrategy::modeLowWalking,
-                                      LocationManagerStrategy::modeHighWalking},
-                      AlternationCase{"VisitWithMovement", TRModeVisit, true,
-                                      StrategyTypeBuildingModeMovingLow,
-                                      StrategyTypeBuildingModeMovingHigh,
-                                      LocationManagerStrategy::buildingModeMovingLow,
-                                      LocationManagerStrategy::buildingModeMovingHigh},
-                      AlternationCase{"VisitWalking", TRModeVisitWalking, false,
-                                      StrategyTypeVisitWalkingLow, StrategyTypeVisitWalkingHigh,
-                                      LocationManagerStrategy::walkingVisitModeMovingLow,
-                                      LocationManagerStrategy::walkingVisitModeMovingHigh}),
-    [](const auto& info) { return std::string(info.param.name); });
+using S = LocationManagerStrategy;
+const AlternationCase kAlternations[] = {
+    {"Walking", TRModeWalking, false, StrategyTypeLowWalking, StrategyTypeHighWalking,
+     S::modeLowWalking, S::modeHighWalking},
+    {"VisitWithMovement", TRModeVisit, true, StrategyTypeBuildingModeMovingLow,
+     StrategyTypeBuildingModeMovingHigh, S::buildingModeMovingLow, S::buildingModeMovingHigh},
+    {"VisitWalking", TRModeVisitWalking, false, StrategyTypeVisitWalkingLow,
+     StrategyTypeVisitWalkingHigh, S::walkingVisitModeMovingLow, S::walkingVisitModeMovingHigh},
+};
+INSTANTIATE_TEST_SUITE_P(Modes, StrategiesStateMachineAlternationTest,
+                         ::testing::ValuesIn(kAlternations),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ReentryCase {
   const char* name;
@@ -234,72 +192,51 @@ class StrategiesStateMachineReentryTest : public StrategiesStateMachineTest,
 
 TEST_P(StrategiesStateMachineReentryTest, ReentersEvery170sSilentlyWithAFreshTimer) {
   startIn(GetParam().mode);
-  ASSERT_EQ(delegate_->steps(),
-            (std::vector<std::string>{step(0, StrategyTypeUnset, StrategyTypeInitial),
-                                      step(0, StrategyTypeInitial, GetParam().type)}));
+  ASSERT_EQ(delegate_->steps, (Steps{step(0, StrategyTypeUnset, StrategyTypeInitial),
+                                     step(0, StrategyTypeInitial, GetParam().type)}));
 
   advanceBy(100.0);
   machine_->forceStateChange();  // same type again: restarts the 170 s
   advanceBy(500.0);
 
-  EXPECT_EQ(delegate_->changes.size(), 2u);
+  EXPECT_EQ(delegate_->steps.size(), 2u);
   EXPECT_EQ(delegate_->contextRequests, (std::vector<double>{0, 0, 100, 270, 440}));
   EXPECT_EQ(machine_->currentStrategyType(), GetParam().type);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, StrategiesStateMachineReentryTest,
-                         ::testing::Values(ReentryCase{"Car", TRModeCar, StrategyTypeCar},
-                                           ReentryCase{"Wifi", TRModeWifi, StrategyTypeWifi},
-                                           ReentryCase{"VisitWithoutMovement", TRModeVisit,
-                                                       StrategyTypeBuildingModeStill}),
+const ReentryCase kReentries[] = {
+    {"Car", TRModeCar, StrategyTypeCar},
+    {"Wifi", TRModeWifi, StrategyTypeWifi},
+    {"VisitWithoutMovement", TRModeVisit, StrategyTypeBuildingModeStill}};
+INSTANTIATE_TEST_SUITE_P(Modes, StrategiesStateMachineReentryTest, ::testing::ValuesIn(kReentries),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(StrategiesStateMachineTest, InitialBurstAndGeofenceNeverMoveOnByThemselves) {
+TEST_F(StrategiesStateMachineTest, InitialBurstGeofenceAndOffNeverMoveOnByThemselves) {
   for (const auto& [mode, type] :
        {std::pair{TRModeInitial, StrategyTypeInitial}, std::pair{TRModeBurst, StrategyTypeBurst},
         std::pair{TRModeGeofence, StrategyTypeGeofence}}) {
+    SCOPED_TRACE(TRUtils::strForStrategy(type));
     machine_->changeStrategy(StrategyTypeLowWalking, {});
     delegate_->context.algorithmMode = mode;
     machine_->forceStateChange();
     const auto requests = delegate_->contextRequests.size();
     advanceBy(30.0 * 24 * 3600);
-    EXPECT_EQ(delegate_->contextRequests.size(), requests) << shortName(type);
+    EXPECT_EQ(delegate_->contextRequests.size(), requests);
     EXPECT_EQ(machine_->description(),
               "{StateMachine:" + TRUtils::strForStrategy(type) + ", for:1.7976931348623157e+308s}");
   }
-}
 
-TEST_F(StrategiesStateMachineTest, AStillVisitStartsAlternatingOnceTheUserMoves) {
-  startIn(TRModeVisit, false);
-  advanceBy(400.0);
-  delegate_->context.everMovedInCurrentLoop = true;
-  advanceBy(300.0);
-  EXPECT_EQ(delegate_->steps(),
-            (std::vector<std::string>{
-                step(0, StrategyTypeUnset, StrategyTypeInitial),
-                step(0, StrategyTypeInitial, StrategyTypeBuildingModeStill),
-                step(510, StrategyTypeBuildingModeStill, StrategyTypeBuildingModeMovingLow),
-                step(680, StrategyTypeBuildingModeMovingLow, StrategyTypeBuildingModeMovingHigh),
-                step(683, StrategyTypeBuildingModeMovingHigh, StrategyTypeBuildingModeMovingLow)}));
-  EXPECT_EQ(machine_->description(), "{StateMachine:StrategyTypeBuildingModeMovingLow, for:170s}");
-}
-
-TEST_F(StrategiesStateMachineTest, OffKeepsNoTimerAndIsLeftByAForcedChange) {
-  startIn(TRModeWalking);
+  // Off keeps no timer at all; only a forced change leaves it.
   machine_->changeStrategy(StrategyTypeOff, {});
-  EXPECT_EQ(strategyFields(delegate_->changes.back().strategy),
-            strategyFields(LocationManagerStrategy::modeOff()));
+  EXPECT_EQ(delegate_->strategies.back(), LocationManagerStrategy::modeOff());
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-
   const auto requests = delegate_->contextRequests.size();
   advanceBy(3600.0);
   EXPECT_EQ(delegate_->contextRequests.size(), requests);
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeOff);
-
+  delegate_->context.algorithmMode = TRModeWalking;
   machine_->forceStateChange();
-  EXPECT_EQ(delegate_->steps().back(), step(3600, StrategyTypeOff, StrategyTypeLowWalking));
-  EXPECT_EQ(logged_.back(), "mode|new mode:StrategyTypeLowWalking|0.000000");
+  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
 }
 
 // Custom settings ---------------------------------------------------------------------------
@@ -312,129 +249,106 @@ TEST_F(StrategiesStateMachineTest, ACustomSettingIsWrittenIntoTheEnteredRecordAn
   expected.desiredAccuracy = 100.0;
   expected.distanceFilter = 10.0;
   expected.compassOn = false;
-  ASSERT_EQ(delegate_->changes.size(), 2u);
-  EXPECT_EQ(delegate_->changes[1].from, StrategyTypeHighWalking);
-  EXPECT_EQ(strategyFields(delegate_->changes[1].strategy), strategyFields(expected));
-  EXPECT_EQ(strategyFields(*machine_->currentStrategy()), strategyFields(expected));
+  // Reported although the type stayed: the delegate must re-apply the changed record.
+  ASSERT_EQ(delegate_->steps.size(), 2u);
+  EXPECT_EQ(delegate_->steps[1], step(0, StrategyTypeHighWalking, StrategyTypeHighWalking));
+  EXPECT_EQ(delegate_->strategies[1], expected);
+  EXPECT_EQ(*machine_->currentStrategy(), expected);
 
   // The record keeps the setting after it is gone; other records never saw it.
   machine_->changeStrategy(StrategyTypeLowWalking, {});
   machine_->changeStrategy(StrategyTypeHighWalking, {});
-  EXPECT_EQ(strategyFields(delegate_->changes.back().strategy), strategyFields(expected));
-  EXPECT_EQ(strategyFields(delegate_->changes[2].strategy),
-            strategyFields(LocationManagerStrategy::modeLowWalking()));
+  EXPECT_EQ(delegate_->strategies.back(), expected);
+  EXPECT_EQ(delegate_->strategies[2], LocationManagerStrategy::modeLowWalking());
 
   // A setting of type None counts as no setting.
   TRSetting none(TRSettingTypeNone);
   none.desiredAccuracy = 5.0;
   machine_->changeStrategy(StrategyTypeHighWalking, withSetting(none));
-  EXPECT_EQ(delegate_->changes.size(), 4u);
+  EXPECT_EQ(delegate_->steps.size(), 4u);
   EXPECT_EQ(machine_->currentStrategy()->desiredAccuracy, 100.0);
-}
 
-TEST_F(StrategiesStateMachineTest, ACustomSettingInTheContextReportsEveryTimedReentry) {
+  // Still and Wifi start from the same preset but are separate records.
+  machine_->changeStrategy(StrategyTypeBuildingModeStill,
+                           withSetting(TRSetting(TRSettingTypeHigh)));
+  EXPECT_EQ(machine_->strategies().at(StrategyTypeBuildingModeStill).desiredAccuracy, -1.0);
+  EXPECT_EQ(machine_->strategies().at(StrategyTypeWifi),
+            LocationManagerStrategy::buildingModeStill());
+
+  // A setting in the delegate's context counts at each timed decision: every re-entry is told.
   TRSetting low(TRSettingTypeLow);
   low.distanceFilter = 250.0;
-  delegate_->context.customSetting = low;
-  startIn(TRModeCar);
+  delegate_->context = {TRModeVisit, false, low};
   advanceBy(340.0);
-  EXPECT_EQ(delegate_->steps(),
-            (std::vector<std::string>{step(0, StrategyTypeUnset, StrategyTypeInitial),
-                                      step(0, StrategyTypeInitial, StrategyTypeCar),
-                                      step(170, StrategyTypeCar, StrategyTypeCar),
-                                      step(340, StrategyTypeCar, StrategyTypeCar)}));
-  for (const auto& change : delegate_->changes) {
-    EXPECT_EQ(change.strategy.desiredAccuracy, 3000.0);
-    EXPECT_EQ(change.strategy.distanceFilter, 250.0);
-    EXPECT_FALSE(change.strategy.compassOn);
-  }
+  EXPECT_EQ(delegate_->steps.back(),
+            step(340, StrategyTypeBuildingModeStill, StrategyTypeBuildingModeStill));
+  EXPECT_EQ(delegate_->steps.size(), 7u);
+  EXPECT_EQ(delegate_->strategies.back().desiredAccuracy, 3000.0);
+  EXPECT_EQ(delegate_->strategies.back().distanceFilter, 250.0);
 }
 
-TEST_F(StrategiesStateMachineTest, StillAndWifiKeepSeparateRecords) {
-  TRSetting custom(TRSettingTypeHigh);
-  custom.desiredAccuracy = 55.0;
-  machine_->changeStrategy(StrategyTypeBuildingModeStill, withSetting(custom));
-  const auto records = machine_->strategies();
-  EXPECT_EQ(records.size(), 13u);
-  EXPECT_EQ(records.at(StrategyTypeBuildingModeStill).desiredAccuracy, 55.0);
-  EXPECT_EQ(strategyFields(records.at(StrategyTypeWifi)),
-            strategyFields(LocationManagerStrategy::buildingModeStill()));
-}
+// Faults, stop, threads and lifetime ------------------------------------------------------
 
-// Faults ------------------------------------------------------------------------------------
-
-TEST_F(StrategiesStateMachineTest, AnUnknownModeRaisesAndChangesNothing) {
-  startIn(TRModeWalking);
-  const auto before = delegate_->changes.size();
-
-  delegate_->context.algorithmMode = static_cast<TRMode>(9);
-  expectExceptionNamed([&] { machine_->forceStateChange(); }, "Mode is not implemented: 9");
-  delegate_->context.algorithmMode = static_cast<TRMode>(-1);
-  expectExceptionNamed([&] { machine_->forceStateChange(); },
-                       "Mode is not implemented: 4294967295");
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
-  EXPECT_EQ(delegate_->changes.size(), before);
-
-  // The running timer is untouched and its own decision raises to whoever drives the loop.
-  expectExceptionNamed([&] { advanceBy(170.0); }, "Mode is not implemented: 4294967295");
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
-}
-
-TEST_F(StrategiesStateMachineTest, AStrategyTypeWithoutARecordRaisesUnknownStrategyType) {
-  machine_->changeStrategy(StrategyTypeCar, {});
+TEST_F(StrategiesStateMachineTest, UnknownTypesAndModesRaiseByNameAndChangeNothing) {
+  startIn(TRModeWalking);  // LowWalking until 170 s
+  const auto changes = delegate_->steps.size();
+  const auto requests = delegate_->contextRequests.size();
   for (const int type : {13, -1, -2, 1000}) {
     expectExceptionNamed([&] { machine_->changeStrategy(static_cast<StrategyType>(type), {}); },
                          "Unknown Strategy Type");
   }
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeCar);
-  EXPECT_EQ(delegate_->changes.size(), 1u);
-  EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
+  advanceBy(169.0);  // no timer of a refused change fires in between
+  EXPECT_EQ(delegate_->contextRequests.size(), requests);
+
+  const std::pair<int, const char*> modes[] = {{9, "Mode is not implemented: 9"},
+                                               {-1, "Mode is not implemented: 4294967295"}};
+  for (const auto& [mode, name] : modes) {
+    delegate_->context.algorithmMode = static_cast<TRMode>(mode);
+    expectExceptionNamed([&] { machine_->forceStateChange(); }, name);
+  }
+  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
+  EXPECT_EQ(delegate_->steps.size(), changes);
+
+  // The running timer is untouched and its own decision raises to whoever drives the loop.
+  expectExceptionNamed([&] { advanceBy(1.0); }, "Mode is not implemented: 4294967295");
+  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
 }
 
-// Stop, threads and lifetime --------------------------------------------------------------
-
-TEST_F(StrategiesStateMachineTest, StopTakesEffectOnTheRunLoopAndCancelsTheDueTimer) {
+TEST_F(StrategiesStateMachineTest, AfterAStopOrItsEndTheMachineIsNeitherFiredNorCalled) {
   startIn(TRModeWalking);
   advanceBy(170.0);  // now HighWalking, whose timer runs out at 173
   machine_->stopAndClearCurrentState();
   EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeHighWalking);
 
   const auto requests = delegate_->contextRequests.size();
-  const auto changes = delegate_->changes.size();
+  const auto changes = delegate_->steps.size();
   advanceBy(3.0);
   EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeUnset);
   EXPECT_EQ(machine_->currentStrategy(), std::nullopt);
   EXPECT_EQ(machine_->description(), "{StateMachine:StrategyTypeUnset, for:0s}");
   advanceBy(3600.0);
   EXPECT_EQ(delegate_->contextRequests.size(), requests);
-  EXPECT_EQ(delegate_->changes.size(), changes);
+  EXPECT_EQ(delegate_->steps.size(), changes);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
 
   machine_->startWithInitialState();
-  EXPECT_EQ(delegate_->steps().back(), step(3773, StrategyTypeUnset, StrategyTypeInitial));
-}
+  EXPECT_EQ(delegate_->steps.back(), step(3773, StrategyTypeUnset, StrategyTypeInitial));
 
-TEST_F(StrategiesStateMachineTest, ACallFromAnotherThreadWaitsForTheRunLoop) {
-  startIn(TRModeWalking);
-  std::thread([&] {
-    machine_->forceStateChange();
-    machine_->changeStrategy(StrategyTypeBurst, {});
-  }).join();
-  EXPECT_EQ(runLoop().pendingTaskCount(), 2u);
-  EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeLowWalking);
-
-  runUntilIdle();
-  const auto steps = delegate_->steps();
-  EXPECT_EQ(std::vector<std::string>(steps.end() - 2, steps.end()),
-            (std::vector<std::string>{step(0, StrategyTypeLowWalking, StrategyTypeHighWalking),
-                                      step(0, StrategyTypeHighWalking, StrategyTypeBurst)}));
+  // A machine that is gone takes its timer along, and work posted for it finds nobody.
+  delegate_->context.algorithmMode = TRModeWalking;
+  machine_->forceStateChange();
+  std::thread([&] { machine_->forceStateChange(); }).join();
+  machine_.reset();
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+  advanceBy(3600.0);
+  EXPECT_EQ(delegate_->contextRequests.size(), requests + 2);
 }
 
 TEST_F(StrategiesStateMachineTest, AChangeMadeByTheDelegateWhileBeingToldStands) {
   machine_->startWithInitialState();
   delegate_->onChange = [this] {
-    if (delegate_->changes.back().to != StrategyTypeHighWalking) return;
-    machine_->changeStrategy(StrategyTypeCar, {});
+    if (delegate_->entered == "StrategyTypeHighWalking")
+      machine_->changeStrategy(StrategyTypeCar, {});
   };
   machine_->changeStrategy(StrategyTypeHighWalking, {});
   EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeCar);
@@ -446,18 +360,6 @@ TEST_F(StrategiesStateMachineTest, AChangeMadeByTheDelegateWhileBeingToldStands)
   EXPECT_EQ(delegate_->contextRequests.size(), requests);
   advanceBy(1.0);
   EXPECT_EQ(delegate_->contextRequests.size(), requests + 1);
-}
-
-TEST_F(StrategiesStateMachineTest, AMachineThatIsGoneIsNeitherFiredNorCalled) {
-  startIn(TRModeWalking);
-  std::thread([&] { machine_->forceStateChange(); }).join();
-  machine_->stopAndClearCurrentState();
-  const auto requests = delegate_->contextRequests.size();
-
-  machine_.reset();
-  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-  advanceBy(3600.0);
-  EXPECT_EQ(delegate_->contextRequests.size(), requests);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace trevalo {
 namespace {
 
 using platform::BackgroundTaskIdentifier;
+using Log = std::vector<std::string>;
 
 class CountingDelegate : public TRKeepAliveLoopDelegate {
  public:
@@ -39,7 +40,7 @@ class TRKeepAliveLoopTest : public testing::PlatformTest {
     PlatformTest::TearDown();
   }
 
-  std::vector<std::string> taskLog() const { return platform().application().backgroundTaskLog(); }
+  Log taskLog() const { return platform().application().backgroundTaskLog(); }
   std::vector<BackgroundTaskIdentifier> activeTasks() const {
     return platform().application().activeBackgroundTasks();
   }
@@ -48,35 +49,26 @@ class TRKeepAliveLoopTest : public testing::PlatformTest {
   std::shared_ptr<TRKeepAliveLoop> loop_;
 };
 
-TEST_F(TRKeepAliveLoopTest, EachTickTakesTheNewTaskBeforeEndingTheOld) {
+TEST_F(TRKeepAliveLoopTest, EachTickTakesTheNewTaskBeforeEndingTheOldEvery17Seconds) {
   // While it is told of a tick, the delegate finds exactly the new task held.
-  std::vector<std::vector<BackgroundTaskIdentifier>> heldDuringTicks;
-  delegate_->onTick = [&] { heldDuringTicks.push_back(activeTasks()); };
-
-  loop_->start();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1"}));
-  advanceBy(3 * 17.0);
-
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "begin:3", "end:2",
-                                                 "begin:4", "end:3"}));
-  EXPECT_EQ(heldDuringTicks,
-            (std::vector<std::vector<BackgroundTaskIdentifier>>{{1}, {2}, {3}, {4}}));
-  EXPECT_EQ(loop_->taskId(), 4u);
-  EXPECT_EQ(delegate_->ticks, 4);
-  EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
-}
-
-TEST_F(TRKeepAliveLoopTest, TicksEvery17SecondsAndAStartWhileTickingRestartsTheCount) {
-  std::vector<double> tickTimes;
+  using Tick = std::pair<double, std::vector<BackgroundTaskIdentifier>>;
+  std::vector<Tick> ticks;
   const Date start = now();
-  delegate_->onTick = [&] { tickTimes.push_back(now().timeIntervalSinceDate(start)); };
+  delegate_->onTick = [&] {
+    ticks.emplace_back(now().timeIntervalSinceDate(start), activeTasks());
+  };
 
   loop_->start();
-  advanceBy(10.0);
-  loop_->start();
-  advanceBy(60.0);
-  EXPECT_EQ(tickTimes, (std::vector<double>{0, 10, 27, 44, 61}));
-  EXPECT_EQ(activeTasks(), (std::vector<BackgroundTaskIdentifier>{loop_->taskId()}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1"}));
+  advanceBy(2 * 17.0 + 10.0);
+  loop_->start();  // restarts the count
+  advanceBy(17.0);
+
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "begin:3", "end:2", "begin:4", "end:3",
+                            "begin:5", "end:4"}));
+  EXPECT_EQ(ticks, (std::vector<Tick>{{0, {1}}, {17, {2}}, {34, {3}}, {44, {4}}, {61, {5}}}));
+  EXPECT_EQ(loop_->taskId(), 5u);
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 1u);
 }
 
 TEST_F(TRKeepAliveLoopTest, StopEndsTheTaskOnceAndNoTickFollows) {
@@ -84,26 +76,21 @@ TEST_F(TRKeepAliveLoopTest, StopEndsTheTaskOnceAndNoTickFollows) {
   advanceBy(17.0);
   loop_->stop();
   loop_->stop();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2"}));
   EXPECT_EQ(loop_->taskId(), platform::kInvalidBackgroundTask);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-
   advanceBy(600.0);
   EXPECT_EQ(delegate_->ticks, 2);
-  EXPECT_TRUE(activeTasks().empty());
 
-  loop_->start();
-  EXPECT_EQ(taskLog().back(), "begin:3");
-  EXPECT_EQ(delegate_->ticks, 3);
-}
-
-TEST_F(TRKeepAliveLoopTest, AStopByTheDelegateDuringATickHolds) {
+  // Started again, and stopped by its delegate during the next timed tick.
   delegate_->onTick = [&] {
-    if (delegate_->ticks == 2) loop_->stop();
+    if (delegate_->ticks == 4) loop_->stop();
   };
   loop_->start();
   advanceBy(600.0);
-  EXPECT_EQ(delegate_->ticks, 2);
+  EXPECT_EQ(delegate_->ticks, 4);
+  EXPECT_EQ(taskLog(),
+            (Log{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "begin:4", "end:3", "end:4"}));
   EXPECT_TRUE(activeTasks().empty());
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
 }
@@ -113,12 +100,11 @@ TEST_F(TRKeepAliveLoopTest, TheExpiryHandlerEndsOnlyItsOwnTaskAndTheNextTickEnds
   advanceBy(17.0);  // task 2 held, task 1 ended
   // The platform expires the held task from a thread of its own.
   std::thread([&] { EXPECT_TRUE(platform().application().expireBackgroundTask(2)); }).join();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2"}));
   EXPECT_EQ(loop_->taskId(), 2u);
 
   advanceBy(17.0);
-  EXPECT_EQ(taskLog(),
-            (std::vector<std::string>{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "end:2"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "begin:2", "end:1", "end:2", "begin:3", "end:2"}));
   EXPECT_EQ(activeTasks(), (std::vector<BackgroundTaskIdentifier>{3}));
 }
 
@@ -143,29 +129,26 @@ TEST_F(TRKeepAliveLoopTest, ExpiriesOnAnotherThreadWhileTheLoopTicks) {
   EXPECT_TRUE(activeTasks().empty());
 }
 
-TEST_F(TRKeepAliveLoopTest, ALoopThatIsGoneEndsItsTaskAndIsNeitherFiredNorCalled) {
-  loop_->start();
-  const auto task = loop_->taskId();
-  std::thread([&] { loop_->processLoop(); }).join();  // posted, still pending
-  loop_.reset();
-
-  EXPECT_TRUE(activeTasks().empty());
-  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-  advanceBy(600.0);
-  EXPECT_EQ(delegate_->ticks, 1);
-  EXPECT_EQ(taskLog().back(), "end:" + std::to_string(task));
-}
-
-TEST_F(TRKeepAliveLoopTest, CallsFromAnotherThreadWaitForTheRunLoop) {
+TEST_F(TRKeepAliveLoopTest, CallsFromAnotherThreadWaitForTheRunLoopAndFindNobodyOnceItIsGone) {
   std::thread([&] {
     loop_->start();
     loop_->stop();
   }).join();
   EXPECT_TRUE(taskLog().empty());
   runUntilIdle();
-  EXPECT_EQ(taskLog(), (std::vector<std::string>{"begin:1", "end:1"}));
+  EXPECT_EQ(taskLog(), (Log{"begin:1", "end:1"}));
   EXPECT_EQ(delegate_->ticks, 1);
   EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+
+  // A loop that is gone ends the task it holds and cancels its timer.
+  loop_->start();
+  std::thread([&] { loop_->processLoop(); }).join();  // posted, still pending
+  loop_.reset();
+  EXPECT_TRUE(activeTasks().empty());
+  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
+  advanceBy(600.0);
+  EXPECT_EQ(delegate_->ticks, 2);
+  EXPECT_EQ(taskLog().back(), "end:2");
 }
 
 }  // namespace

@@ -8,10 +8,7 @@
 
 #include "support/PlatformTest.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/visits/operations/TROperationDepart.h"
 #include "trevalo/visits/operations/TROperationFactory.h"
-#include "trevalo/visits/operations/TROperationGetAppleVenue.h"
-#include "trevalo/visits/operations/TROperationGetVenueByLocations.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {
@@ -82,9 +79,6 @@ TEST_F(TROperationTest, AFailureLeavesItQueuedToRunAgainAndASuccessIsReportedBef
   runUntilIdle();
   EXPECT_TRUE(operation->isExecuting());
   ASSERT_EQ(transport().sentCount(), 1u);
-  EXPECT_EQ(transport().sentRequests()[0].url,
-            client_->hosts().serviceApi + "/v1/geocode/reverse_geocode?api_token=token");
-  EXPECT_EQ(Json::parse(sentBody(0))["points"].size(), 3u);
 
   EXPECT_CALL(*delegate_,
               didGeocodeVenueByLocationsForResult(Eq(std::nullopt), Eq(stay_), errorCode(-9992)));
@@ -126,25 +120,6 @@ TEST_F(TROperationTest, ACancelledOperationFinishesWithoutRunning) {
   EXPECT_EQ(queue_->operationCount(), 0u);
 }
 
-TEST_F(TROperationTest, AVisitLogReportsOnlyItsFailures) {
-  const auto visit =
-      TRCachedVisit::initWithResult(testing::placeWith("A1", "V1"), Date(1000), true);
-  visit->setEndDate(Date(2000));
-  const auto departure = std::make_shared<MetaOperationDepart>(visit, Date(2000));
-  const auto operation = operationFor(departure);
-  operation->start();
-  ASSERT_EQ(transport().sentCount(), 1u);
-  EXPECT_EQ(transport().sentRequests()[0].url,
-            client_->hosts().serviceApi + "/v1/logging/visit?api_token=token");
-  EXPECT_EQ(Json::parse(sentBody(0)), visit->dictionaryRepresentation());
-
-  EXPECT_CALL(*delegate_, didFinishDepartOperationWithError(errorCode(-9992)));
-  answer(503);
-  operation->start();
-  EXPECT_CALL(*delegate_, removeFromOperation(Eq(std::shared_ptr<MetaOperationBase>(departure))));
-  answer(200);  // the body is not read
-}
-
 TEST_F(TROperationTest, AGeocoderOperationLivesUntilItsAnswer) {
   const auto location = std::make_shared<MetaOperationGetAppleVenue>(
       std::weak_ptr<VisitTracker>(), Location(Coordinate{45.5, -73.6}), Date(5));
@@ -184,12 +159,6 @@ class UnknownDescriptor final : public MetaOperationBase {
   void encodeWithCoder(platform::KeyedArchiver&) const override {}
 };
 
-class AbstractOperation final : public TROperationBase {
- public:
-  using TROperationBase::TROperationBase;
-  std::string description() const override { return "abstract"; }
-};
-
 std::string exceptionName(const std::function<void()>& call) {
   try {
     call();
@@ -199,24 +168,12 @@ std::string exceptionName(const std::function<void()>& call) {
   return "(nothing raised)";
 }
 
-TEST_F(TROperationTest, TheFactoryMakesTheKindOfTheDescriptor) {
-  const auto departure = std::make_shared<MetaOperationDepart>(
-      TRCachedVisit::initWithResult(nullptr, Date(1), false), Date(2));
-  const auto location = std::make_shared<MetaOperationGetAppleVenue>(
-      std::weak_ptr<VisitTracker>(), Location(Coordinate{1, 2}), Date(3));
-  EXPECT_TRUE(std::dynamic_pointer_cast<TROperationDepart>(operationFor(departure)));
-  EXPECT_TRUE(std::dynamic_pointer_cast<TROperationGetVenueByLocations>(operationFor(stay_)));
-  EXPECT_TRUE(std::dynamic_pointer_cast<TROperationGetAppleVenue>(operationFor(location)));
-  EXPECT_TRUE(operationFor(location)->isAsynchronous());
-
+TEST_F(TROperationTest, RefusesWhatItCannotRun) {
   EXPECT_EQ(exceptionName([&] { operationFor(std::make_shared<UnknownDescriptor>()); }),
             "Unknown metaoperation");
   EXPECT_EQ(exceptionName([&] { operationFor(nullptr); }), "Unknown metaoperation");
   EXPECT_EQ(exceptionName([&] { operationFor(stay_)->main(); }),
             "This is async operation but main method was called");
-  EXPECT_EQ(exceptionName(
-                [&] { std::make_shared<AbstractOperation>(client_, delegate_, stay_)->start(); }),
-            "This is abstract method");
 }
 
 }  // namespace

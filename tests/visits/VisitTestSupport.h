@@ -40,10 +40,9 @@ inline std::vector<std::shared_ptr<TRVellLocation>> stayAt(double latitude, doub
 }
 
 // A service answer naming an address and a venue by their ids (an empty id is left out).
-inline Json placeJson(const std::string& addressId, const std::string& venueId,
-                      const std::string& country = "United States") {
+inline Json placeJson(const std::string& addressId, const std::string& venueId) {
   Json place = Json::object();
-  if (!addressId.empty()) place["address"] = {{"id", addressId}, {"country", country}};
+  if (!addressId.empty()) place["address"] = {{"id", addressId}, {"country", "United States"}};
   if (!venueId.empty()) place["venue"] = {{"id", venueId}, {"name", "Venue " + venueId}};
   return place;
 }

@@ -19,22 +19,22 @@ using testing::VisitTrackerTest;
 constexpr double kHour = 3600.0;
 
 struct Visit {
-  const char* addressId;
-  const char* venueId;
-  double start;  // hours after the test's start
+  const char* place;  // its identity; none: no visit at all
+  double start;       // hours after the test's start
   std::optional<double> end = std::nullopt;
 };
 
-// One resolution reaching the tracker. Texts: "<identity> <start>-<end>" in hours ("-" alone
-// for an open visit); logged visits add "@<end of the log descriptor>".
+// One resolution reaching the tracker. Visits read "<identity> <start>-<end>" in hours (no end
+// for an open visit); logged visits add "@<end of the log descriptor>"; lists are joined by
+// "; ".
 struct DecisionCase {
   const char* name;
-  std::optional<Visit> current;
+  Visit current;
   Visit answer;  // the resolved place and the start of its stay
   double now;    // when the answer arrives
-  std::vector<std::string> reported;
+  std::string reported;
   std::string currentAfter;
-  std::vector<std::string> logged;
+  std::string logged;
 };
 
 class VisitTrackerDecisionTest : public VisitTrackerTest,
@@ -49,6 +49,9 @@ class VisitTrackerDecisionTest : public VisitTrackerTest,
   std::string text(const TRCachedVisit& visit, std::optional<Date> end) const {
     return visit.cachedVisitId() + " " + hours(visit.startDate()) + "-" + hours(end);
   }
+  static void append(std::string& list, const std::string& item) {
+    list += (list.empty() ? "" : "; ") + item;
+  }
 
   Date start_;
 };
@@ -56,91 +59,56 @@ class VisitTrackerDecisionTest : public VisitTrackerTest,
 TEST_P(VisitTrackerDecisionTest, DecidesBetweenContinuingAndStartingAVisit) {
   const auto& c = GetParam();
   start_ = now();
-  if (c.current) {
-    tracker_->assignNewCurrentVenue(testing::placeWith(c.current->addressId, c.current->venueId),
-                                    at(c.current->start));
-    if (c.current->end) tracker_->updateDepartureDate(at(*c.current->end));
+  if (c.current.place) {
+    tracker_->assignNewCurrentVenue(testing::placeWith(c.current.place, ""), at(c.current.start));
+    if (c.current.end) tracker_->updateDepartureDate(at(*c.current.end));
   }
   advanceBy(c.now * kHour);
 
-  tracker_->handleCurrentVisitWithnewRsult(testing::placeWith(c.answer.addressId, c.answer.venueId),
+  tracker_->handleCurrentVisitWithnewRsult(testing::placeWith(c.answer.place, ""),
                                            at(c.answer.start));
   runUntilIdle();
 
-  std::vector<std::string> reported;
-  for (const auto& event : delegate_->events) {
-    reported.push_back(event.kind + " " + text(*event.visit, event.endDate));
-  }
+  std::string reported;
+  for (const auto& event : delegate_->events)
+    append(reported, event.kind + " " + text(*event.visit, event.endDate));
   EXPECT_EQ(reported, c.reported);
 
-  const auto& current = tracker_->currentVisit();
-  ASSERT_TRUE(current);
-  EXPECT_EQ(text(*current, current->endDate()), c.currentAfter);
-  const auto savedCurrent = saved()->currentVisit();
-  ASSERT_TRUE(savedCurrent);
-  EXPECT_EQ(text(*savedCurrent, savedCurrent->endDate()), c.currentAfter);
+  for (const auto& current : {tracker_->currentVisit(), saved()->currentVisit()}) {
+    ASSERT_TRUE(current);
+    EXPECT_EQ(text(*current, current->endDate()), c.currentAfter);
+  }
 
-  std::vector<std::string> logged;
+  std::string logged;
   for (const auto& operation : tracker_->operationsQueue()) {
     const auto departure = std::dynamic_pointer_cast<MetaOperationDepart>(operation);
     ASSERT_TRUE(departure);
-    logged.push_back(text(*departure->visit(), departure->visit()->endDate()) + " @" +
-                     hours(departure->endDate()));
+    append(logged, text(*departure->visit(), departure->visit()->endDate()) + " @" +
+                       hours(departure->endDate()));
   }
   EXPECT_EQ(logged, c.logged);
-  EXPECT_EQ(transport().sentCount(), c.logged.size());
-  EXPECT_EQ(savedOperationCount(), c.logged.size());
+  EXPECT_EQ(transport().sentCount(), tracker_->operationsQueue().size());
+  EXPECT_EQ(savedOperationCount(), tracker_->operationsQueue().size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, VisitTrackerDecisionTest,
-    ::testing::Values(
-        DecisionCase{
-            "FirstVisit", std::nullopt, {"A1", "V1", 2}, 2, {"start A1V1 2-"}, "A1V1 2-", {}},
-        DecisionCase{"SamePlaceWithin12HoursOfItsEnd",
-                     Visit{"A1", "V1", 0, 1},
-                     {"A1", "V1", 6},
-                     6,
-                     {},
-                     "A1V1 0-",
-                     {}},
-        // The visit keeps the end it had; the log descriptor carries the new start.
-        DecisionCase{"SamePlace13HoursAfterItsEnd",
-                     Visit{"A1", "V1", 0, 1},
-                     {"A1", "V1", 14},
-                     14,
-                     {"end A1V1 0-1", "start A1V1 14-"},
-                     "A1V1 14-",
-                     {"A1V1 0-1 @14"}},
-        DecisionCase{"SamePlaceWhileOpen",
-                     Visit{"A1", "V1", 0, std::nullopt},
-                     {"A1", "V1", 30},
-                     30,
-                     {},
-                     "A1V1 0-",
-                     {}},
-        DecisionCase{"AnotherPlace",
-                     Visit{"A1", "V1", 0, std::nullopt},
-                     {"A2", "V2", 3},
-                     3,
-                     {"end A1V1 0-3", "start A2V2 3-"},
-                     "A2V2 3-",
-                     {"A1V1 0-3 @3"}},
-        DecisionCase{"AnswerOlderThanTheOpenVisit",
-                     Visit{"A1", "V1", 5, std::nullopt},
-                     {"A2", "V2", 1},
-                     6,
-                     {},
-                     "A1V1 5-",
-                     {"A2V2 1-6 @6"}},
-        DecisionCase{"PlacesWithoutIdentityNeverContinue",
-                     Visit{"", "", 0, std::nullopt},
-                     {"", "", 1},
-                     1,
-                     {"end  0-1", "start  1-"},
-                     " 1-",
-                     {" 0-1 @1"}}),
-    CaseName());
+const DecisionCase kDecisions[] = {
+    {"FirstVisit", {}, {"A1", 2}, 2, "start A1 2-", "A1 2-", ""},
+    {"SamePlaceWithin12HoursOfItsEnd", {"A1", 0, 1}, {"A1", 6}, 6, "", "A1 0-", ""},
+    // The visit keeps the end it had; the log descriptor carries the new start.
+    {"SamePlace13HoursAfterItsEnd",
+     {"A1", 0, 1},
+     {"A1", 14},
+     14,
+     "end A1 0-1; start A1 14-",
+     "A1 14-",
+     "A1 0-1 @14"},
+    {"SamePlaceWhileOpen", {"A1", 0}, {"A1", 30}, 30, "", "A1 0-", ""},
+    {"AnotherPlace", {"A1", 0}, {"A2", 3}, 3, "end A1 0-3; start A2 3-", "A2 3-", "A1 0-3 @3"},
+    {"AnswerOlderThanTheOpenVisit", {"A1", 5}, {"A2", 1}, 6, "", "A1 5-", "A2 1-6 @6"},
+    {"NoIdentityNeverContinues", {"", 0}, {"", 1}, 1, "end  0-1; start  1-", " 1-", " 0-1 @1"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, VisitTrackerDecisionTest, ::testing::ValuesIn(kDecisions),
+                         CaseName());
 
 TEST_F(VisitTrackerTest, ADepartureEndsLogsAndClearsTheVisit) {
   const Date start = now();
@@ -157,6 +125,11 @@ TEST_F(VisitTrackerTest, ADepartureEndsLogsAndClearsTheVisit) {
   EXPECT_FALSE(tracker_->currentVisit());
   EXPECT_FALSE(saved()->currentVisit());
   ASSERT_EQ(savedOperationCount(), 1u);
+  // The log works on a copy of its own, read on a queue thread while the delegate may change
+  // the record it was told of.
+  const auto departure =
+      std::dynamic_pointer_cast<MetaOperationDepart>(tracker_->operationsQueue().at(0));
+  EXPECT_NE(departure->visit(), delegate_->events[0].visit);
   EXPECT_EQ(paths(), std::vector<std::string>{"/v1/logging/visit?api_token=token"});
   const Json logged = body(0);
   EXPECT_EQ(logged["end_time"], TRUtils::millisecondsSince1970(now()));

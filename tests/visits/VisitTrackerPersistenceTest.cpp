@@ -2,12 +2,10 @@
 
 #include <atomic>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "model/ModelTestSupport.h"
 #include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "visits/VisitTestSupport.h"
@@ -16,8 +14,6 @@ namespace trevalo {
 namespace {
 
 using platform::Bytes;
-using testing::CaseName;
-using testing::PrintTo;
 using testing::VisitTrackerTest;
 
 const std::string kResolve = "/v1/geocode/reverse_geocode?api_token=token";
@@ -26,10 +22,6 @@ const std::string kLog = "/v1/logging/visit?api_token=token";
 void writeFile(const Bytes& bytes) {
   ASSERT_TRUE(
       platform::LocalFileSystem().writeFileAtomically(VisitTracker::venueCachePath(), bytes));
-}
-
-bool fileExists() {
-  return std::filesystem::exists(VisitTracker::venueCachePath());
 }
 
 // A file that says it holds a tracker, with whatever fields a test puts in.
@@ -80,54 +72,30 @@ TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
   EXPECT_EQ(transport().sentCount(), 6u);
 }
 
-// --- Damaged files ---------------------------------------------------------------------------
-
-struct DamageCase {
-  const char* name;
-  std::function<Bytes(const Bytes& intact)> damage;
-};
-
-class VisitTrackerDamagedFileTest : public VisitTrackerTest,
-                                    public ::testing::WithParamInterface<DamageCase> {};
-
-TEST_P(VisitTrackerDamagedFileTest, GivesAFreshTrackerAndTheFileIsGone) {
+TEST_F(VisitTrackerTest, ADamagedFileGivesAFreshTrackerAndIsDeleted) {
   tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
   resolveStayAt(40.0, -73.0);
-  const auto intact = platform::LocalFileSystem().readFile(VisitTracker::venueCachePath());
-  ASSERT_TRUE(intact);
-  writeFile(GetParam().damage(*intact));
-
-  restartTracker();
-  EXPECT_FALSE(tracker_->currentVisit());
-  EXPECT_TRUE(tracker_->operationsQueue().empty());
-  EXPECT_FALSE(fileExists());
+  const Bytes intact = platform::LocalFileSystem().readFile(VisitTracker::venueCachePath()).value();
+  Bytes changed = intact;
+  changed[changed.size() / 2] ^= 0x20;
+  const std::string text = "this is not an archive";
+  const std::pair<const char*, Bytes> table[] = {
+      {"truncated", Bytes(intact.begin(), intact.begin() + intact.size() / 2)},
+      {"one byte changed", changed},
+      {"garbage", Bytes(text.begin(), text.end())},
+      {"empty", Bytes()},
+      {"another record",
+       platform::KeyedArchiver::archivedDataWithRootObject(testing::placeWith("A1", "V1"))}};
+  for (const auto& [name, bytes] : table) {
+    SCOPED_TRACE(name);
+    writeFile(bytes);
+    restartTracker();
+    EXPECT_FALSE(tracker_->currentVisit());
+    EXPECT_TRUE(tracker_->operationsQueue().empty());
+    EXPECT_FALSE(std::filesystem::exists(VisitTracker::venueCachePath()));
+  }
   EXPECT_EQ(transport().sentCount(), 1u);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, VisitTrackerDamagedFileTest,
-    ::testing::Values(DamageCase{"Truncated",
-                                 [](const Bytes& intact) {
-                                   return Bytes(intact.begin(), intact.begin() + intact.size() / 2);
-                                 }},
-                      DamageCase{"OneByteChanged",
-                                 [](const Bytes& intact) {
-                                   Bytes changed = intact;
-                                   changed[changed.size() / 2] ^= 0x20;
-                                   return changed;
-                                 }},
-                      DamageCase{"Garbage",
-                                 [](const Bytes&) {
-                                   const std::string text = "this is not an archive";
-                                   return Bytes(text.begin(), text.end());
-                                 }},
-                      DamageCase{"Empty", [](const Bytes&) { return Bytes(); }},
-                      DamageCase{"AnotherRecord",
-                                 [](const Bytes&) {
-                                   return platform::KeyedArchiver::archivedDataWithRootObject(
-                                       testing::placeWith("A1", "V1"));
-                                 }}),
-    CaseName());
 
 TEST_F(VisitTrackerTest, UnreadableDescriptorsAreDroppedAndTheVisitKept) {
   ForgedTracker forged;
@@ -148,20 +116,38 @@ TEST_F(VisitTrackerTest, UnreadableDescriptorsAreDroppedAndTheVisitKept) {
   EXPECT_TRUE(file->operationsQueue().empty());
 }
 
-TEST_F(VisitTrackerTest, AListLongerThanTheTrackerWritesIsCutToItsFirstTen) {
+std::vector<std::string> visitIds(const std::vector<std::shared_ptr<MetaOperationBase>>& list) {
+  std::vector<std::string> ids;
+  for (const auto& operation : list)
+    ids.push_back(
+        std::dynamic_pointer_cast<MetaOperationDepart>(operation)->visit()->cachedVisitId());
+  return ids;
+}
+
+TEST_F(VisitTrackerTest, AFullListKeepsTheTenOldestAndTheNewestAndSurvivesARestartWhole) {
+  for (int i = 0; i < 12; ++i)
+    tracker_->reportEndVisit(departureOf(std::to_string(i))->visit(), now());
+  runUntilIdle();
+  std::vector<std::string> kept = {"A0", "A1", "A2", "A3", "A4", "A5",
+                                   "A6", "A7", "A8", "A9", "A11"};
+  EXPECT_EQ(visitIds(saved()->operationsQueue()), kept);
+  // The dropped descriptor's operation was already under way.
+  EXPECT_EQ(transport().sentCount(), 12u);
+
+  restartTracker();
+  EXPECT_EQ(visitIds(tracker_->operationsQueue()), kept);
+  EXPECT_EQ(transport().sentCount(), 12u + 11u);
+
+  // Only a longer list, which the tracker never writes, is cut: to its first ten.
   ForgedTracker forged;
   for (int i = 0; i < 12; ++i)
     forged.operations.push_back(departureOf(std::to_string(i)));
   writeFile(platform::KeyedArchiver::archivedDataWithRootObject(
       std::shared_ptr<const platform::Archivable>(&forged, [](const auto*) {})));
-
   restartTracker();
-  ASSERT_EQ(tracker_->operationsQueue().size(), 10u);
-  EXPECT_EQ(std::dynamic_pointer_cast<MetaOperationDepart>(tracker_->operationsQueue().back())
-                ->visit()
-                ->cachedVisitId(),
-            "A9");
-  EXPECT_EQ(transport().sentCount(), 10u);
+  kept.pop_back();
+  EXPECT_EQ(visitIds(tracker_->operationsQueue()), kept);
+  EXPECT_EQ(transport().sentCount(), 12u + 11u + 10u);
 }
 
 // --- Order of writes and requests ------------------------------------------------------------

@@ -20,7 +20,6 @@ using testing::PrintTo;
 using testing::VisitTrackerTest;
 
 const std::string kResolve = "/v1/geocode/reverse_geocode?api_token=token";
-const std::string kLog = "/v1/logging/visit?api_token=token";
 
 platform::Placemark placemark(std::optional<std::string> name, std::optional<std::string> country) {
   platform::Placemark result;
@@ -147,47 +146,6 @@ INSTANTIATE_TEST_SUITE_P(Schedule, VisitTrackerBackOffTest,
                                            BackOffCase{"TwelveFailuresCountAsSeven", 12, 3840, 3841,
                                                        7}),
                          CaseName());
-
-TEST_F(VisitTrackerTest, AFailedVisitLogStaysAndItsSuccessLeavesTheCountAlone) {
-  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
-  tracker_->endVisit(now());
-  runUntilIdle();
-  answer(500);
-  EXPECT_EQ(tracker_->failCount(), 1u);
-  EXPECT_EQ(savedOperationCount(), 1u);
-
-  advanceBy(61);
-  tracker_->resendAllPendingOperations();
-  runUntilIdle();
-  ASSERT_EQ(paths(), (std::vector<std::string>{kLog, kLog}));
-  answer(200);
-  EXPECT_EQ(savedOperationCount(), 0u);
-  EXPECT_EQ(delegate_->finished.size(), 1u);
-  EXPECT_EQ(tracker_->failCount(), 1u);
-}
-
-// --- The persisted list ----------------------------------------------------------------------
-
-TEST_F(VisitTrackerTest, AFullListKeepsItsTenOldestAndTheNewest) {
-  const Date start = now();
-  for (int i = 0; i < 12; ++i) {
-    tracker_->reportEndVisit(
-        TRCachedVisit::initWithResult(testing::placeWith("A", std::to_string(i)), start, true),
-        start);
-  }
-  runUntilIdle();
-  std::vector<std::string> kept;
-  const auto file = saved();
-  for (const auto& operation : file->operationsQueue()) {
-    kept.push_back(
-        std::dynamic_pointer_cast<MetaOperationDepart>(operation)->visit()->cachedVisitId());
-  }
-  EXPECT_EQ(kept, (std::vector<std::string>{"A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8",
-                                            "A9", "A11"}));
-  EXPECT_EQ(tracker_->operationsQueue().size(), 11u);
-  // The dropped descriptor's operation was already under way.
-  EXPECT_EQ(transport().sentCount(), 12u);
-}
 
 TEST_F(VisitTrackerTest, ASuccessRemovesEveryEqualDescriptor) {
   const auto first = resolveStayAt(40.0, -73.0);
