@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <typeinfo>
-
 #include "AnalyzerTestSupport.h"
 #include "trevalo/analyzer/modes/TRBurstMode.h"
 #include "trevalo/analyzer/modes/TRCarMode.h"
@@ -16,7 +14,6 @@
 namespace trevalo {
 namespace {
 
-using testing::kIndoors;
 using testing::kOutdoors;
 using testing::makeSample;
 using testing::metres;
@@ -77,29 +74,8 @@ TEST_F(ModesTest, ModeForMakesOneObjectOfTheRightClassPerValue) {
   const auto mode = TRAbstractMode::modeFor(TRModeCar, spy, context);
   EXPECT_EQ(mode->delegate(), spy);
   EXPECT_EQ(mode->context(), context);
-  for (const int value : {-1, 8}) {
-    try {
-      TRAbstractMode::modeFor(static_cast<TRMode>(value), spy, context);
-      ADD_FAILURE() << value;
-    } catch (const Exception& error) {
-      EXPECT_STREQ(error.what(), "Unsupported mode");
-    }
-  }
-}
-
-TEST_F(ModesTest, AModeThatDoesNotHandleSamplesRaises) {
-  struct Unfinished final : TRAbstractMode {
-    Unfinished(std::weak_ptr<TRModeDelegate> delegate,
-               std::shared_ptr<TRLocationAnalyzerContext> context)
-        : TRAbstractMode(std::move(delegate), std::move(context)) {}
-  };
-  const auto mode = std::make_shared<Unfinished>(spy, context);
-  try {
-    mode->processLocation(sampleAt(0));
-    ADD_FAILURE();
-  } catch (const Exception& error) {
-    EXPECT_STREQ(error.what(), "Abstract method");
-  }
+  EXPECT_THROW(TRAbstractMode::modeFor(static_cast<TRMode>(-1), spy, context), Exception);
+  EXPECT_THROW(TRAbstractMode::modeFor(static_cast<TRMode>(8), spy, context), Exception);
 }
 
 // One sample for the car count: its speed, its accuracy, and whether it moved at all.
@@ -225,13 +201,6 @@ TEST_F(VisitWalkingTest, DepartureChecksAreSpacedMoreThanThirtySecondsApart) {
   advanceBy(1.0);
   EXPECT_EQ(outdoorSampleAt(150.0), TRModeWalking);
   EXPECT_TRUE(spy->departures.empty());  // reported on exit, which the analyzer drives
-}
-
-TEST_F(VisitWalkingTest, BackIndoorsNearTheStayIsTheSameStayFartherIsANewOne) {
-  context->setLastWalkingDetectedOn(std::nullopt);  // no walking: not outdoors
-  EXPECT_EQ(mode->processLocation(sampleAt(25.0, kIndoors)), TRModeVisit);
-  EXPECT_EQ(mode->processLocation(sampleAt(35.0, kIndoors)), TRModeBurst);
-  EXPECT_EQ(spy->switches, (std::vector<TRMode>{TRModeVisit, TRModeBurst}));
 }
 
 TEST_F(VisitWalkingTest, OnlyLeavingForWalkingOrTheCarReportsADeparture) {
