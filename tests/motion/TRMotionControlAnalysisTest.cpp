@@ -71,40 +71,33 @@ TEST(TRMotionControlAnalysisTest, AWindowOfNoneOrOneSampleGivesNoStepsToCount) {
 }
 
 // Over exactly 5.0 s walking needs more than 2 * 5 + 3 = 13 coarse crossings, and fewer than
-// four fine crossings for each coarse one.
+// four fine crossings for each coarse one. Coarse crossings of one axis count only when more
+// than 0.25 s apart: from sample 10 on (0.5 s), five samples make exactly 0.25 s.
 TEST(TRMotionControlAnalysisTest, CrossingCountsDecideAtTheMargins) {
   struct Case {
     int pulses;
+    std::size_t spacing;
+    std::size_t first;
     int ripple;
+    double coarse;
     TRActivityMode mode;
   };
-  for (const Case c :
-       {Case{13, 0, TRActivityModeStationary}, Case{14, 0, TRActivityModeWalking},
-        Case{14, 41, TRActivityModeWalking}, Case{14, 42, TRActivityModeStationary}}) {
-    SCOPED_TRACE(::testing::Message() << c.pulses << " pulses, ripple " << c.ripple);
+  const Case cases[] = {
+      {13, 7, 6, 0, 13.0, TRActivityModeStationary}, {14, 7, 6, 0, 14.0, TRActivityModeWalking},
+      {14, 7, 6, 41, 14.0, TRActivityModeWalking},   {14, 7, 6, 42, 14.0, TRActivityModeStationary},
+      {2, 4, 10, 0, 1.0, TRActivityModeStationary},  {2, 5, 10, 0, 1.0, TRActivityModeStationary},
+      {2, 6, 10, 0, 2.0, TRActivityModeStationary}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << c.pulses << " pulses " << c.spacing << " samples apart, ripple " << c.ripple);
     auto window = resting(kFiveSeconds);
-    addPulses(window, c.pulses);
+    addPulses(window, c.pulses, c.spacing, c.first);
     addRipple(window, c.ripple);
     const auto analysis = analyse(window);
     EXPECT_EQ(analysis.duration, 5.0);
-    EXPECT_EQ(analysis.coarseCrossings, c.pulses);
+    EXPECT_EQ(analysis.coarseCrossings, c.coarse);
     EXPECT_EQ(analysis.fineCrossings, c.pulses + c.ripple);
     EXPECT_EQ(analysis.mode, c.mode);
-  }
-}
-
-TEST(TRMotionControlAnalysisTest, CoarseCrossingsOfOneAxisMustBeMoreThanAQuarterSecondApart) {
-  struct Case {
-    std::size_t gap;  // samples between two opposite pulses
-    double coarse;
-  };
-  // From sample 10 on (0.5 s), five samples make exactly 0.25 s.
-  for (const Case c : {Case{4, 1.0}, Case{5, 1.0}, Case{6, 2.0}}) {
-    auto window = resting(kFiveSeconds);
-    addPulses(window, 2, c.gap, 10);
-    const auto analysis = analyse(window);
-    EXPECT_EQ(analysis.coarseCrossings, c.coarse) << "gap of " << c.gap << " samples";
-    EXPECT_EQ(analysis.fineCrossings, 2.0) << "gap of " << c.gap << " samples";
   }
 }
 
