@@ -180,37 +180,31 @@ TEST_F(TRMotionControlTest, EveryStartBeginsAFreshRunWithAnEmptyWindowAndNewSens
   EXPECT_EQ(results(), std::vector<TRActivityMode>{TRActivityModeWalking});
 }
 
-struct SensorCase {
-  bool gyro;
-  bool hasAltimeter;
-  bool relativeAltitude;
-};
-
-class SensorAvailabilityTest : public TRMotionControlTest,
-                               public ::testing::WithParamInterface<SensorCase> {};
-
-TEST_P(SensorAvailabilityTest, StartsWhatTheDeviceOffers) {
-  const auto& c = GetParam();
-  sensors().setGyroAvailable(c.gyro);
-  sensors().setHasAltimeter(c.hasAltimeter);
-  sensors().setRelativeAltitudeAvailable(c.relativeAltitude);
-  control_->startMotion();
-
-  const auto manager = sensors().motionManager();
-  ASSERT_NE(manager, nullptr);
-  EXPECT_TRUE(manager->isAccelerometerActive());
-  EXPECT_EQ(manager->isGyroActive(), c.gyro);
-  EXPECT_EQ(control_->altimeter() != nullptr, c.hasAltimeter);
-  const auto altimeter = sensors().altimeter();
-  EXPECT_EQ(altimeter && altimeter->isRelativeAltitudeActive(),
-            c.hasAltimeter && c.relativeAltitude);
+TEST_F(TRMotionControlTest, StartsWhatTheDeviceOffers) {
+  struct Case {
+    bool gyro;
+    bool hasAltimeter;
+    bool relativeAltitude;
+  };
+  for (const Case c : {Case{true, true, true}, Case{false, true, true}, Case{true, false, true},
+                       Case{true, true, false}}) {
+    SCOPED_TRACE(::testing::Message() << "gyro " << c.gyro << ", altimeter " << c.hasAltimeter
+                                      << ", relative altitude " << c.relativeAltitude);
+    sensors().setGyroAvailable(c.gyro);
+    sensors().setHasAltimeter(c.hasAltimeter);
+    sensors().setRelativeAltitudeAvailable(c.relativeAltitude);
+    control_->startMotion();
+    const auto manager = sensors().motionManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_TRUE(manager->isAccelerometerActive());
+    EXPECT_EQ(manager->isGyroActive(), c.gyro);
+    EXPECT_EQ(control_->altimeter() != nullptr, c.hasAltimeter);
+    // Without an altimeter this run, the one left from the run before must have stopped.
+    const auto altimeter = sensors().altimeter();
+    EXPECT_EQ(altimeter && altimeter->isRelativeAltitudeActive(),
+              c.hasAltimeter && c.relativeAltitude);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(TRMotionControlTest, SensorAvailabilityTest,
-                         ::testing::Values(SensorCase{true, true, true},
-                                           SensorCase{false, true, true},
-                                           SensorCase{true, false, true},
-                                           SensorCase{true, true, false}));
 
 TEST_F(TRMotionControlTest, TheClassifierOptionReportsEachClassifierUpdateInOrder) {
   std::vector<std::string> logged;
