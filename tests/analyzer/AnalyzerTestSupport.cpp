@@ -60,34 +60,8 @@ void Recorder::didDetectedModeChange() {
   add("mode " + std::to_string(analyzer ? analyzer->currentMode() : -1));
 }
 
-void Recorder::onDeterminedFilteredTRLocation(const Location&) {
-  add("location");
-}
-
 void Recorder::onConfirmedDepartedVenueWithEndDate(Date endDate) {
   add("departed " + formatSeconds(endDate.timeIntervalSinceDate(start_)));
-}
-
-std::shared_ptr<MetaOperationBase> Recorder::sendCollectedPoints(
-    const std::vector<std::shared_ptr<TRVellLocation>>& points) {
-  add("send " + std::to_string(points.size()));
-  sentPoints.push_back(points);
-  return operationToReturn;
-}
-
-void Recorder::reverseGeocode(const std::shared_ptr<TRVellLocation>& location) {
-  add("geocode");
-  geocoded.push_back(location);
-}
-
-void Recorder::enteredRegion(const std::shared_ptr<TRGeofence>& geofence) {
-  add("entered");
-  entered.push_back(geofence);
-}
-
-void Recorder::exitedRegion(const std::shared_ptr<TRGeofence>& geofence) {
-  add("exited");
-  exited.push_back(geofence);
 }
 
 std::vector<std::string> Recorder::story() const {

@@ -55,13 +55,26 @@ class Recorder final : public TRLocationAnalyzerDelegate, public TRGeofenceDeleg
   void watch(std::weak_ptr<const TRLocationAnalyzer> analyzer) { analyzer_ = std::move(analyzer); }
 
   void didDetectedModeChange() override;
-  void onDeterminedFilteredTRLocation(const Location& location) override;
   void onConfirmedDepartedVenueWithEndDate(Date endDate) override;
+  void onDeterminedFilteredTRLocation(const Location&) override { add("location"); }
   std::shared_ptr<MetaOperationBase> sendCollectedPoints(
-      const std::vector<std::shared_ptr<TRVellLocation>>& points) override;
-  void reverseGeocode(const std::shared_ptr<TRVellLocation>& location) override;
-  void enteredRegion(const std::shared_ptr<TRGeofence>& geofence) override;
-  void exitedRegion(const std::shared_ptr<TRGeofence>& geofence) override;
+      const std::vector<std::shared_ptr<TRVellLocation>>& points) override {
+    add("send " + std::to_string(points.size()));
+    sentPoints.push_back(points);
+    return operationToReturn;
+  }
+  void reverseGeocode(const std::shared_ptr<TRVellLocation>& location) override {
+    add("geocode");
+    geocoded.push_back(location);
+  }
+  void enteredRegion(const std::shared_ptr<TRGeofence>& geofence) override {
+    add("entered");
+    entered.push_back(geofence);
+  }
+  void exitedRegion(const std::shared_ptr<TRGeofence>& geofence) override {
+    add("exited");
+    exited.push_back(geofence);
+  }
 
   // Every call but the per-sample location reports, as "<seconds> <what>".
   std::vector<std::string> story() const;

@@ -3,10 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "AnalyzerTestSupport.h"
-#include "trevalo/analyzer/modes/TRVisitMode.h"
 #include "trevalo/analyzer/modes/TRWalkingMode.h"
 #include "trevalo/analyzer/modes/TRWifiMode.h"
 #include "trevalo/utils/TRUtils.h"
@@ -17,10 +14,7 @@ namespace {
 using testing::chordNorthOf;
 using ::testing::ElementsAre;
 using testing::kIndoors;
-using testing::kOutdoors;
 using testing::metres;
-
-using Story = std::vector<std::string>;
 
 constexpr testing::FixKind kDriving{8.0, 90.0, 15.0};
 
@@ -40,14 +34,6 @@ class ScenarioTest : public testing::AnalyzerTest {
   void walkOut(Coordinate from, double seconds) {
     analyzer->processActivityChange(TRLocationAnalyzer::kWalkingActivity);
     walk(from, chordNorthOf(from, 1.4 * seconds), seconds);
-  }
-
-  std::size_t indexOf(const std::string& what, double at) const {
-    const auto& events = recorder->events;
-    const auto found = std::find_if(events.begin(), events.end(), [&](const auto& event) {
-      return event.what == what && event.at == at;
-    });
-    return static_cast<std::size_t>(found - events.begin());
   }
 };
 
@@ -70,9 +56,6 @@ TEST_F(ScenarioTest, ADayWithAStayAndADeparture) {
   const auto& points = recorder->sentPoints.at(0);
   EXPECT_EQ(points.front()->timestamp().timeIntervalSinceDate(now()), 35.0 - 290.0);
   EXPECT_EQ(points.back()->timestamp().timeIntervalSinceDate(now()), -5.0);
-  EXPECT_TRUE(std::is_sorted(points.begin(), points.end(), [](const auto& a, const auto& b) {
-    return a->timestamp() < b->timestamp();
-  }));
   EXPECT_EQ(context().lastGeocodedPoint, home);
   EXPECT_EQ(context().wentOutside, 0.0);
 
@@ -87,62 +70,39 @@ TEST_F(ScenarioTest, ADayWithAStayAndADeparture) {
   EXPECT_THAT(recorder->story(),
               ElementsAre("125 mode 1", "230 mode 2", "230 geocode", "290 mode 4", "290 send 51",
                           "405 mode 5", "500 mode 1", "500 departed 500"));
-  // The departure reaches the delegate after the switch, and after the sample that caused it
-  // has been reported.
-  EXPECT_LT(indexOf("mode 1", 500), indexOf("location", 500));
-  EXPECT_LT(indexOf("location", 500), indexOf("departed 500", 500));
   EXPECT_FALSE(context().lastGeocodedPoint.isValid());
 }
 
-TEST_F(ScenarioTest, ARegionEventAfterADepartureConfirmsItAgainFromNowhere) {
-  arrive();
-  stay(home, 110.0);
-  walkOut(home, 100.0);
-  runUntilIdle();
-  ASSERT_EQ(recorder->count("departed"), 1u);
-  advanceBy(5.0);
-  analyzer->processRegionExit();
-  EXPECT_EQ(context().lastWalkingDetectedOn(), now());
-  // Without a stay point every check finds the user far away; the next one is due after 30 s.
-  walk(chordNorthOf(home, 140.0), chordNorthOf(home, 196.0), 40.0);
-  runUntilIdle();
-  const Story story = recorder->story();
-  EXPECT_THAT(Story(story.end() - 3, story.end()),
-              ElementsAre("505 mode 5", "535 mode 1", "535 departed 535"));
-}
-
-TEST_F(ScenarioTest, BackIndoorsNearTheStayResumesItWithoutSendingAgain) {
-  arrive();
-  stay(home, 110.0);
-  walkOut(home, 5.0);
-  ASSERT_EQ(analyzer->currentMode(), TRModeVisitWalking);
-  const Coordinate nearby = chordNorthOf(home, 20.0);
-  stayUntil(TRModeVisit, nearby, 200.0);
-  EXPECT_EQ(recorder->modes(), (std::vector<TRMode>{TRModeWalking, TRModeBurst, TRModeVisit,
-                                                    TRModeVisitWalking, TRModeVisit}));
-  EXPECT_EQ(recorder->count("send"), 1u);
-  EXPECT_EQ(recorder->count("departed"), 0u);
-  EXPECT_EQ(context().lastGeocodedPoint, nearby);
-}
-
-TEST_F(ScenarioTest, IndoorsFartherFromTheStayStartsANewOneWithoutADeparture) {
-  arrive();
-  stay(home, 110.0);
-  walkOut(home, 5.0);
-  const Coordinate nextDoor = chordNorthOf(home, 40.0);
-  stayUntil(TRModeBurst, nextDoor, 200.0);
-  stay(nextDoor, 60.0);
-  // The new stay is sent; walking was reported less than two minutes ago and the user arrived
-  // less than two minutes ago, so the visit gives way to visit-walking at once and comes back.
-  const auto modes = recorder->modes();
-  ASSERT_GE(modes.size(), 6u);
-  EXPECT_EQ(std::vector<TRMode>(modes.begin(), modes.begin() + 6),
-            (std::vector<TRMode>{TRModeWalking, TRModeBurst, TRModeVisit, TRModeVisitWalking,
-                                 TRModeBurst, TRModeVisit}));
-  EXPECT_EQ(recorder->count("geocode"), 2u);
-  EXPECT_EQ(recorder->count("send"), 2u);
-  EXPECT_EQ(recorder->count("departed"), 0u);
-  EXPECT_EQ(context().lastGeocodedPoint, nextDoor);
+TEST_F(ScenarioTest, BackIndoorsNearTheStayResumesItFartherAwayStartsANewOne) {
+  struct Case {
+    double distance;
+    std::vector<TRMode> modes;
+    std::size_t stays;  // geocoded and sent
+  };
+  const Case cases[] = {
+      {20.0, {TRModeWalking, TRModeBurst, TRModeVisit, TRModeVisitWalking, TRModeVisit}, 1},
+      // Walking was reported and the user arrived less than two minutes ago, so the new visit
+      // gives way to visit-walking at once and comes back.
+      {40.0,
+       {TRModeWalking, TRModeBurst, TRModeVisit, TRModeVisitWalking, TRModeBurst, TRModeVisit,
+        TRModeVisitWalking, TRModeVisit},
+       2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.distance << " m from the stay");
+    TRWalkingMode::resetCarModeCount();
+    SetUpAnalyzer();
+    arrive();
+    stay(home, 110.0);
+    walkOut(home, 5.0);
+    ASSERT_EQ(analyzer->currentMode(), TRModeVisitWalking);
+    const Coordinate back = chordNorthOf(home, c.distance);
+    stayUntil(TRModeVisit, back, 260.0);
+    EXPECT_EQ(recorder->modes(), c.modes);
+    EXPECT_EQ(recorder->count("geocode"), c.stays);
+    EXPECT_EQ(recorder->count("send"), c.stays);
+    EXPECT_EQ(recorder->count("departed"), 0u);
+    EXPECT_EQ(context().lastGeocodedPoint, back);
+  }
 }
 
 TEST_F(ScenarioTest, WifiHoldsTheStayUntilTheNetworkIsLeft) {
@@ -171,16 +131,6 @@ TEST_F(ScenarioTest, WifiHoldsTheStayUntilTheNetworkIsLeft) {
   EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
   EXPECT_EQ(context().lastWifiDisconnectedDate, now());
   EXPECT_EQ(recorder->count("departed"), 0u);
-}
-
-TEST_F(ScenarioTest, VisitGoesToWifiOnTheCheckItself) {
-  arrive();
-  platform().wifiNetworkNameText().set("Office");
-  analyzer->processLastWifiNameAndDate();
-  EXPECT_EQ(analyzer->currentMode(), TRModeWifi);
-  platform().wifiNetworkNameText().set("Guest");
-  analyzer->processLastWifiNameAndDate();
-  EXPECT_EQ(analyzer->currentMode(), TRModeVisitWalking);
 }
 
 TEST_F(ScenarioTest, ThreeFastAccurateSamplesMeanDrivingUntilWalkingIsReported) {
@@ -239,19 +189,14 @@ TEST_F(ScenarioTest, TheSameDayGivesTheSameStoryEveryTime) {
     walkOut(home, 100.0);
     analyzer->processRegionExit();
     walk(chordNorthOf(home, 140.0), metres(0, 0), 300.0);
-    return recorder->events;
+    return recorder->story();
   };
   const auto first = runDay();
   // A new analyzer and delegate, a new process as far as the car count goes, 10 minutes later.
   advanceBy(600.0);
   TRWalkingMode::resetCarModeCount();
   SetUpAnalyzer();
-  const auto second = runDay();
-  ASSERT_EQ(first.size(), second.size());
-  for (std::size_t i = 0; i < first.size(); ++i) {
-    EXPECT_EQ(first[i].at, second[i].at) << i;
-    EXPECT_EQ(first[i].what, second[i].what) << i;
-  }
+  EXPECT_EQ(runDay(), first);
 }
 
 }  // namespace

@@ -53,41 +53,44 @@ class AnalyzeToolTest : public ::testing::Test {
     result.out = readFile(out);
     result.err = readFile(err);
     std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);)
-      result.lines.push_back(Json::parse(line));
+    for (std::string text; std::getline(lines, text);)
+      result.lines.push_back(Json::parse(text));
     return result;
   }
 
   // "<t - 1000> <event> [to]": the calls of a run, without the location lines.
   static std::vector<std::string> calls(const ToolRun& run) {
     std::vector<std::string> result;
-    for (const Json& line : run.lines) {
-      const std::string event = line["event"];
+    for (const Json& printed : run.lines) {
+      const std::string event = printed["event"];
       if (event == "location") continue;
       std::ostringstream text;
-      text << line["t"].get<double>() - 1000.0 << ' ' << event;
-      if (event == "mode") text << ' ' << line["to"].get<int>();
+      text << printed["t"].get<double>() - 1000.0 << ' ' << event;
+      if (event == "mode") text << ' ' << printed["to"].get<int>();
       result.push_back(text.str());
     }
     return result;
+  }
+
+  // One trace line; `more` holds further members, each led by a comma.
+  static std::string line(double t, const std::string& type, const std::string& more = "") {
+    std::ostringstream text;
+    text.precision(17);
+    text << R"({"t": )" << t << R"(, "type": ")" << type << '"' << more << "}\n";
+    return text.str();
+  }
+
+  static std::string fixAt(double t, double latitude = 48.9) {
+    return line(t, "fix", R"(, "lat": )" + std::to_string(latitude) + R"(, "lng": 2.35, "acc": 5)");
   }
 
   // Five fixes one second apart, 100 m from each other: afterwards the analyzer is in the
   // initial mode, its timer due at 1121.
   static std::string warmUp() {
     std::string trace;
-    for (int i = 1; i <= 5; ++i) {
-      trace += R"({"t": )" + std::to_string(1000 + i) + R"(, "type": "fix", "lat": )" +
-               std::to_string(48.85 + 0.001 * i) + R"(, "lng": 2.35, "acc": 5})" + "\n";
-    }
+    for (int i = 1; i <= 5; ++i)
+      trace += fixAt(1000 + i, 48.85 + 0.001 * i);
     return trace;
-  }
-
-  static std::string fixAt(double t) {
-    std::ostringstream line;
-    line.precision(17);
-    line << R"({"t": )" << t << R"(, "type": "fix", "lat": 48.9, "lng": 2.35, "acc": 5})" << '\n';
-    return line.str();
   }
 
   testing::TemporaryDirectory directory;
@@ -102,9 +105,9 @@ TEST_F(AnalyzeToolTest, AShortDayMatchesItsRecordedOutput) {
 
 TEST_F(AnalyzeToolTest, LinesCarryTheDocumentedFieldsAndNumbersReadBackExactly) {
   const ToolRun result =
-      run(warmUp() + R"({"t": 1006.125, "type": "fix", "lat": 48.123456789012345,)"
-                     R"( "lng": -0.1, "acc": 70, "course": null})"
-                     "\n");
+      run(warmUp() + line(1006.125, "fix",
+                          R"(, "lat": 48.123456789012345, "lng": -0.1, "acc": 70,)"
+                          R"( "course": null)"));
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_EQ(result.lines.size(), 6u);
   EXPECT_EQ(
@@ -136,13 +139,8 @@ TEST_F(AnalyzeToolTest, ATimerDueWithAnEventFiresAfterItAndOneDueBeforeFiresFirs
 TEST_F(AnalyzeToolTest, PostedWorkRunsBeforeTheNextEventAtTheSameTime) {
   // A region event puts the analyzer in visit-walking with no stay point: the first outdoor fix
   // confirms a departure. A second region event at the same instant comes after the report.
-  const std::string trace = warmUp() +
-                            R"({"t": 1010, "type": "region_exit"})"
-                            "\n" +
-                            fixAt(1020) +
-                            R"({"t": 1020, "type": "region_exit"})"
-                            "\n";
-  const ToolRun result = run(trace);
+  const ToolRun result =
+      run(warmUp() + line(1010, "region_exit") + fixAt(1020) + line(1020, "region_exit"));
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_THAT(calls(result), ElementsAre("10 mode 5", "20 mode 1", "20 departed", "20 mode 5"));
   EXPECT_EQ(result.lines.back()["to"], 5);
@@ -152,11 +150,8 @@ TEST_F(AnalyzeToolTest, PostedWorkRunsBeforeTheNextEventAtTheSameTime) {
 TEST_F(AnalyzeToolTest, TimersRunToTheLastEventOrOnToUntil) {
   // The initial mode's timer is due at 1121: with the last event at that very instant it fires
   // at the end of the run.
-  EXPECT_THAT(calls(run(warmUp() + R"({"t": 1121, "type": "wifi_check"})"
-                                   "\n")),
-              ElementsAre("121 mode 1"));
-  const std::string trace = warmUp() + R"({"t": 1100, "type": "wifi_check"})"
-                                       "\n";
+  EXPECT_THAT(calls(run(warmUp() + line(1121, "wifi_check"))), ElementsAre("121 mode 1"));
+  const std::string trace = warmUp() + line(1100, "wifi_check");
   EXPECT_TRUE(calls(run(trace)).empty());
   EXPECT_THAT(calls(run(trace, "--until 1200")), ElementsAre("121 mode 1"));
   EXPECT_TRUE(calls(run(trace, "--until 1050")).empty());
@@ -165,75 +160,47 @@ TEST_F(AnalyzeToolTest, TimersRunToTheLastEventOrOnToUntil) {
 TEST_F(AnalyzeToolTest, WifiNamesReachTheAnalyzerThroughChecks) {
   // A region event without a stay point, then a fix long after the walking it implies: a new
   // stop, a burst, and a visit from 1260.
-  std::string trace = warmUp();
-  trace += R"({"t": 1006, "type": "region_exit"})"
-           "\n";
-  trace += fixAt(1200);
-  trace += R"({"t": 1265, "type": "wifi", "ssid": "Home"})"
-           "\n";
-  trace += R"({"t": 1270, "type": "wifi_check"})"
-           "\n";
-  trace += R"({"t": 1280, "type": "wifi", "ssid": null})"
-           "\n";
-  trace += R"({"t": 1290, "type": "wifi_check"})"
-           "\n";
-  const ToolRun result = run(trace);
+  const ToolRun result = run(warmUp() + line(1006, "region_exit") + fixAt(1200) +
+                             line(1265, "wifi", R"(, "ssid": "Home")") + line(1270, "wifi_check") +
+                             line(1280, "wifi", R"(, "ssid": null)") + line(1290, "wifi_check"));
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_THAT(calls(result),
               ElementsAre("6 mode 5", "200 mode 2", "200 reverseGeocode", "260 mode 4",
                           "260 sendCollectedPoints", "270 mode 7", "290 mode 5"));
 }
 
-struct BadLine {
-  const char* name;
-  const char* line;
-  const char* message;
-};
-
-void PrintTo(const BadLine& c, std::ostream* out) {
-  *out << c.name;
+TEST_F(AnalyzeToolTest, AMalformedLineStopsTheRunWithItsNumber) {
+  struct BadLine {
+    const char* line;
+    const char* message;
+  };
+  const BadLine cases[] = {
+      {R"({"t": 1001, "type": )", "not valid JSON"},
+      {"[1001, \"fix\"]", "not a JSON object"},
+      {R"({"type": "wifi_check"})", "missing \"t\""},
+      {R"({"t": "1001", "type": "wifi_check"})", "\"t\" must be a number"},
+      {R"({"t": 999, "type": "wifi_check"})", "back in time"},
+      {R"({"t": 1001, "type": "teleport"})", "unknown \"type\""},
+      {R"({"t": 1001, "type": "fix", "lng": 2, "acc": 5})", "missing \"lat\""},
+      {R"({"t": 1001, "type": "fix", "lat": 91, "lng": 2, "acc": 5})", "\"lat\""},
+      {R"({"t": 1001, "type": "fix", "lat": 1, "lng": 2, "acc": 5, "course": "N"})",
+       "\"course\" must be a number"},
+      {R"({"t": 1001, "type": "activity", "value": -1})", "non-negative integer"},
+      {R"({"t": 1001, "type": "activity", "value": 2.5})", "non-negative integer"},
+      {R"({"t": 1001, "type": "wifi"})", "missing \"ssid\""},
+      {R"({"t": 1001, "type": "wifi", "ssid": 7})", "\"ssid\" must be a string or null"}};
+  for (const BadLine& c : cases) {
+    SCOPED_TRACE(c.line);
+    // A blank line counts: the bad one is line 3.
+    const ToolRun result = run(fixAt(1000) + "\n" + c.line + "\n" + fixAt(1200));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err, HasSubstr("trace.jsonl:3: "));
+    EXPECT_THAT(result.err, HasSubstr(c.message));
+    // What came before the bad line was printed; nothing after it.
+    ASSERT_EQ(result.lines.size(), 1u);
+    EXPECT_EQ(result.lines[0]["t"], 1000.0);
+  }
 }
-
-class AnalyzeToolInputTest : public AnalyzeToolTest,
-                             public ::testing::WithParamInterface<BadLine> {};
-
-TEST_P(AnalyzeToolInputTest, AMalformedLineStopsTheRunWithItsNumber) {
-  const std::string trace =
-      std::string(R"({"t": 1000, "type": "fix", "lat": 1, "lng": 2, "acc": 5})") + "\n\n" +
-      GetParam().line + "\n" + fixAt(1200);
-  const ToolRun result = run(trace);
-  EXPECT_EQ(result.status, 2);
-  EXPECT_THAT(result.err, HasSubstr("trace.jsonl:3: "));
-  EXPECT_THAT(result.err, HasSubstr(GetParam().message));
-  // What came before the bad line was printed; nothing after it.
-  ASSERT_EQ(result.lines.size(), 1u);
-  EXPECT_EQ(result.lines[0]["t"], 1000.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, AnalyzeToolInputTest,
-    ::testing::Values(
-        BadLine{"NotJson", R"({"t": 1001, "type": )", "not valid JSON"},
-        BadLine{"NotAnObject", "[1001, \"fix\"]", "not a JSON object"},
-        BadLine{"NoTime", R"({"type": "wifi_check"})", "missing \"t\""},
-        BadLine{"TimeAsText", R"({"t": "1001", "type": "wifi_check"})", "\"t\" must be a number"},
-        BadLine{"TimeGoesBack", R"({"t": 999, "type": "wifi_check"})", "back in time"},
-        BadLine{"UnknownType", R"({"t": 1001, "type": "teleport"})", "unknown \"type\""},
-        BadLine{"FixWithoutLatitude", R"({"t": 1001, "type": "fix", "lng": 2, "acc": 5})",
-                "missing \"lat\""},
-        BadLine{"LatitudeOutOfRange",
-                R"({"t": 1001, "type": "fix", "lat": 91, "lng": 2, "acc": 5})", "\"lat\""},
-        BadLine{"CourseAsText",
-                R"({"t": 1001, "type": "fix", "lat": 1, "lng": 2, "acc": 5, "course": "N"})",
-                "\"course\" must be a number"},
-        BadLine{"NegativeActivity", R"({"t": 1001, "type": "activity", "value": -1})",
-                "non-negative integer"},
-        BadLine{"FractionalActivity", R"({"t": 1001, "type": "activity", "value": 2.5})",
-                "non-negative integer"},
-        BadLine{"WifiWithoutName", R"({"t": 1001, "type": "wifi"})", "missing \"ssid\""},
-        BadLine{"WifiNameAsNumber", R"({"t": 1001, "type": "wifi", "ssid": 7})",
-                "\"ssid\" must be a string or null"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AnalyzeToolTest, UsageErrorsExitWithStatusTwo) {
   EXPECT_EQ(runCommand("").status, 2);

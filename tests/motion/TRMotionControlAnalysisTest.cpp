@@ -70,55 +70,34 @@ TEST(TRMotionControlAnalysisTest, AWindowOfNoneOrOneSampleGivesNoStepsToCount) {
   EXPECT_EQ(single.fineCrossings, 0.0);
 }
 
-TEST(TRMotionControlAnalysisTest, AStillDeviceCountsNothing) {
-  const auto analysis = analyse(played(MotionScript::still(10.0), 1.0, kFiveSeconds));
-  EXPECT_EQ(analysis.mode, TRActivityModeStationary);
-  EXPECT_EQ(analysis.coarseCrossings, 0.0);
-  EXPECT_EQ(analysis.fineCrossings, 0.0);
-  EXPECT_EQ(analysis.duration, 5.0);
-}
-
-struct CrossingCase {
-  int pulses;
-  int ripple;
-  TRActivityMode mode;
-};
-
-class CrossingBoundaryTest : public ::testing::TestWithParam<CrossingCase> {};
-
 // Over exactly 5.0 s walking needs more than 2 * 5 + 3 = 13 coarse crossings, and fewer than
-// four fine crossings for each coarse one.
-TEST_P(CrossingBoundaryTest, DecidesAtTheMargins) {
-  const auto& c = GetParam();
-  auto window = resting(kFiveSeconds);
-  addPulses(window, c.pulses);
-  addRipple(window, c.ripple);
-
-  const auto analysis = analyse(window);
-  EXPECT_EQ(analysis.duration, 5.0);
-  EXPECT_EQ(analysis.coarseCrossings, c.pulses);
-  EXPECT_EQ(analysis.fineCrossings, c.pulses + c.ripple);
-  EXPECT_EQ(analysis.mode, c.mode);
-}
-
-INSTANTIATE_TEST_SUITE_P(TRMotionControlAnalysisTest, CrossingBoundaryTest,
-                         ::testing::Values(CrossingCase{13, 0, TRActivityModeStationary},
-                                           CrossingCase{14, 0, TRActivityModeWalking},
-                                           CrossingCase{14, 41, TRActivityModeWalking},
-                                           CrossingCase{14, 42, TRActivityModeStationary}));
-
-TEST(TRMotionControlAnalysisTest, CoarseCrossingsOfOneAxisMustBeMoreThanAQuarterSecondApart) {
+// four fine crossings for each coarse one. Coarse crossings of one axis count only when more
+// than 0.25 s apart: from sample 10 on (0.5 s), five samples make exactly 0.25 s.
+TEST(TRMotionControlAnalysisTest, CrossingCountsDecideAtTheMargins) {
   struct Case {
-    std::size_t gap;  // samples between two opposite pulses
+    int pulses;
+    std::size_t spacing;
+    std::size_t first;
+    int ripple;
     double coarse;
+    TRActivityMode mode;
   };
-  // From sample 10 on (0.5 s), five samples make exactly 0.25 s.
-  for (const Case c : {Case{4, 1.0}, Case{5, 1.0}, Case{6, 2.0}}) {
+  const Case cases[] = {
+      {13, 7, 6, 0, 13.0, TRActivityModeStationary}, {14, 7, 6, 0, 14.0, TRActivityModeWalking},
+      {14, 7, 6, 41, 14.0, TRActivityModeWalking},   {14, 7, 6, 42, 14.0, TRActivityModeStationary},
+      {2, 4, 10, 0, 1.0, TRActivityModeStationary},  {2, 5, 10, 0, 1.0, TRActivityModeStationary},
+      {2, 6, 10, 0, 2.0, TRActivityModeStationary}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << c.pulses << " pulses " << c.spacing << " samples apart, ripple " << c.ripple);
     auto window = resting(kFiveSeconds);
-    addPulses(window, 2, c.gap, 10);
+    addPulses(window, c.pulses, c.spacing, c.first);
+    addRipple(window, c.ripple);
     const auto analysis = analyse(window);
-    EXPECT_EQ(analysis.coarseCrossings, c.coarse) << "gap of " << c.gap << " samples";
-    EXPECT_EQ(analysis.fineCrossings, 2.0) << "gap of " << c.gap << " samples";
+    EXPECT_EQ(analysis.duration, 5.0);
+    EXPECT_EQ(analysis.coarseCrossings, c.coarse);
+    EXPECT_EQ(analysis.fineCrossings, c.pulses + c.ripple);
+    EXPECT_EQ(analysis.mode, c.mode);
   }
 }
 
@@ -136,29 +115,22 @@ TEST(TRMotionControlAnalysisTest, TurningTheDeviceRejectsTheWindow) {
   EXPECT_GT(analysis.fineCrossings, 0.0);  // what was counted before the check stays
 }
 
-// Shaken while falling: three pulses on each of x and y within a second.
-std::vector<AccelerometerData> shakenInFreeFall(std::size_t count) {
-  auto window = resting(count);
-  for (auto& sample : window)
-    sample.acceleration.z = 0.0;
-  for (const std::size_t i : {6U, 12U, 18U}) {
-    const double pulse = i == 12 ? -0.2 : 0.2;
-    window[i].acceleration.x = pulse;
-    window[i].acceleration.y = pulse;
-  }
-  return window;
-}
-
+// Shaken while falling: three pulses on each of x and y within a second. With 20 samples the
+// only check is at sample 0, where the weightless mean becomes the reference; the 21st sample
+// brings the check of sample 20, which finds no gravity and rejects the window.
 TEST(TRMotionControlAnalysisTest, FreeFallOnlyCountsAgainstAWindowAfterTheFirstCheck) {
-  // 20 samples: the only check is at sample 0, where the weightless mean becomes the reference.
-  const auto first = analyse(shakenInFreeFall(20));
-  EXPECT_EQ(first.coarseCrossings, 6.0);
-  EXPECT_EQ(first.mode, TRActivityModeWalking);
-
-  // One sample more brings the check of sample 20, which finds no gravity.
-  const auto second = analyse(shakenInFreeFall(21));
-  EXPECT_EQ(second.coarseCrossings, 0.0);
-  EXPECT_EQ(second.mode, TRActivityModeStationary);
+  for (const std::size_t count : {20U, 21U}) {
+    auto window = resting(count);
+    for (auto& sample : window)
+      sample.acceleration.z = 0.0;
+    for (const std::size_t i : {6U, 12U, 18U})
+      window[i].acceleration.x = window[i].acceleration.y = i == 12 ? -0.2 : 0.2;
+    const auto analysis = analyse(window);
+    const bool rejected = count == 21;
+    EXPECT_EQ(analysis.coarseCrossings, rejected ? 0.0 : 6.0) << count << " samples";
+    EXPECT_EQ(analysis.mode, rejected ? TRActivityModeStationary : TRActivityModeWalking)
+        << count << " samples";
+  }
 }
 
 TEST(TRMotionControlAnalysisTest, ScriptedMotionsAreToldApart) {
@@ -196,30 +168,26 @@ TEST(TRMotionControlAnalysisTest, AverageForAnEmptyOrInvalidRangeGivesNoNumber) 
   EXPECT_THROW(TRMotionControl::averageFor(samples, 2, 1), Exception);
 }
 
-struct ActivityCase {
-  MotionActivity activity;
-  TRActivityMode mode;
-};
-
-class ActivityModeTest : public ::testing::TestWithParam<ActivityCase> {};
-
-TEST_P(ActivityModeTest, CombinesTheFlagsBitByBit) {
-  EXPECT_EQ(TRMotionControl::getActivityModeByMotionActivty(GetParam().activity), GetParam().mode);
+TEST(TRMotionControlAnalysisTest, ClassifierFlagsCombineBitByBit) {
+  struct Case {
+    MotionActivity activity;
+    TRActivityMode mode;
+  };
+  const Case cases[] = {{{}, TRActivityModeUnknown},
+                        {{.unknown = true}, TRActivityModeUnknown},
+                        {{.walking = true}, TRActivityModeWalking},
+                        {{.stationary = true, .walking = true}, static_cast<TRActivityMode>(3)},
+                        {{.walking = true, .running = true}, TRActivityModeRunning},
+                        {{.stationary = true, .automotive = true}, TRActivityModeAutomotive},
+                        {{.stationary = true, .cycling = true}, static_cast<TRActivityMode>(5)},
+                        {{.cycling = true}, TRActivityModeCycling},
+                        // Where the platform offers no cycling flag, it is not read.
+                        {{.cycling = true, .offersCycling = false}, TRActivityModeUnknown}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(TRMotionControl::getActivityModeByMotionActivty(cases[i].activity), cases[i].mode)
+        << "case " << i;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    TRMotionControlAnalysisTest, ActivityModeTest,
-    ::testing::Values(
-        ActivityCase{{}, TRActivityModeUnknown},
-        ActivityCase{{.unknown = true}, TRActivityModeUnknown},
-        ActivityCase{{.walking = true}, TRActivityModeWalking},
-        ActivityCase{{.stationary = true, .walking = true}, static_cast<TRActivityMode>(3)},
-        ActivityCase{{.walking = true, .running = true}, TRActivityModeRunning},
-        ActivityCase{{.stationary = true, .automotive = true}, TRActivityModeAutomotive},
-        ActivityCase{{.stationary = true, .cycling = true}, static_cast<TRActivityMode>(5)},
-        ActivityCase{{.cycling = true}, TRActivityModeCycling},
-        // Where the platform offers no cycling flag, it is not read.
-        ActivityCase{{.cycling = true, .offersCycling = false}, TRActivityModeUnknown}));
 
 }  // namespace
 }  // namespace trevalo

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -88,16 +89,10 @@ class TRMotionControlRealTimeTest : public ::testing::Test {
 
   // Waits until the run loop has run everything posted so far.
   void drainRunLoop() const {
-    std::mutex mutex;
-    std::condition_variable drained;
-    bool done = false;
-    platform_->runLoop().post([&] {
-      const std::lock_guard lock(mutex);
-      done = true;
-      drained.notify_all();
-    });
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(drained.wait_for(lock, 20s, [&] { return done; }));
+    auto drained = std::make_shared<std::promise<void>>();
+    auto done = drained->get_future();
+    platform_->runLoop().post([drained] { drained->set_value(); });
+    ASSERT_EQ(done.wait_for(20s), std::future_status::ready);
   }
 
   // Hands `windows` five-second windows of a walk (and a few samples more, against rounding at

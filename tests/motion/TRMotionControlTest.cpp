@@ -13,9 +13,7 @@
 namespace trevalo {
 namespace {
 
-using platform::AccelerometerData;
 using platform::AltitudeScript;
-using platform::MotionActivity;
 using platform::MotionActivityScript;
 using platform::MotionScript;
 
@@ -112,50 +110,29 @@ TEST_F(TRMotionControlTest, AWalkReportsWalkingEveryFiveSecondsAndFillsTheCollec
   EXPECT_NEAR(altitudes.back().relativeAltitude, 30 * 0.2, 1e-6);
 }
 
-TEST_F(TRMotionControlTest, AStillPhoneIsStationary) {
-  sensors().setMotionScript(MotionScript::still(60.0));
-  control_->startMotion();
-  advanceBy(10.5);
-  EXPECT_EQ(results(), std::vector<TRActivityMode>(2, TRActivityModeStationary));
-}
-
-TEST_F(TRMotionControlTest, StopEndsEveryStreamAndEveryDelivery) {
+TEST_F(TRMotionControlTest, AStopEndsEveryStreamAndDropsWhatWasQueuedBeforeIt) {
   sensors().setMotionScript(MotionScript::walking(60.0));
   sensors().setAltitudeScript(AltitudeScript::level(60.0));
-  control_->startMotion();
-  advanceBy(7.0);
-  ASSERT_EQ(results().size(), 1U);
-
-  control_->stopMotion();
-  EXPECT_FALSE(control_->isMotionOn());
-  EXPECT_FALSE(sensors().motionManager()->isAccelerometerActive());
-  EXPECT_FALSE(sensors().motionManager()->isGyroActive());
-  EXPECT_FALSE(sensors().altimeter()->isRelativeAltitudeActive());
-
-  const auto samples = collector_->getAccelArrayCopy().size();
-  advanceBy(20.0);
-  EXPECT_EQ(results().size(), 1U);
-  EXPECT_EQ(collector_->getAccelArrayCopy().size(), samples);
-}
-
-TEST_F(TRMotionControlTest, NothingQueuedBeforeAStopArrivesAfterIt) {
   control_->startMotion();
   const auto manager = sensors().motionManager();
 
   // A full window handed in directly: its result is posted to the run loop, not yet run.
-  const auto still = MotionScript::still(10.0);
-  for (int i = 0; i <= 100; ++i) {
-    control_->handleNewAccelerationData({still.readingAt(i / 20.0)->acceleration, i / 20.0});
-  }
+  for (int i = 0; i <= 100; ++i)
+    control_->handleNewAccelerationData({{0.0, 0.0, -1.0}, i / 20.0});
   // Samples from the sensor, queued on the sensor queue, not yet run.
   ASSERT_TRUE(manager->deliverAccelerometerData({{0.0, 0.0, -1.0}, 6.0}));
   ASSERT_TRUE(manager->deliverGyroData({{0.1, 0.0, 0.0}, 6.0}));
 
   control_->stopMotion();
-  runUntilIdle();
+  EXPECT_FALSE(control_->isMotionOn());
+  EXPECT_FALSE(manager->isAccelerometerActive());
+  EXPECT_FALSE(manager->isGyroActive());
+  EXPECT_FALSE(sensors().altimeter()->isRelativeAltitudeActive());
+  advanceBy(20.0);
   EXPECT_TRUE(delegate_->calls.empty());
   EXPECT_EQ(collector_->getAccelArrayCopy().size(), 101U);
   EXPECT_TRUE(collector_->getGyroArray().empty());
+  EXPECT_TRUE(collector_->getAltitudeArray().empty());
 
   // Handed in while motion is off, nothing is taken.
   control_->handleNewAccelerationData({{0.0, 0.0, -1.0}, 7.0});
@@ -181,69 +158,53 @@ TEST_F(TRMotionControlTest, AWindowClosesWhenItSpansFiveSecondsOrHolds120Samples
   }
 }
 
-TEST_F(TRMotionControlTest, ARestartBeginsWithAnEmptyWindowAndFreshSensors) {
+TEST_F(TRMotionControlTest, EveryStartBeginsAFreshRunWithAnEmptyWindowAndNewSensors) {
   sensors().setMotionScript(MotionScript::walking(60.0));
   control_->startMotion();
   advanceBy(3.0);  // the window is more than half full
-  const auto firstManager = sensors().motionManager();
+  const auto first = sensors().motionManager();
   control_->stopMotion();
   control_->startMotion();
-  EXPECT_EQ(sensors().motionManagersMade(), 2U);
-  EXPECT_NE(sensors().motionManager(), firstManager);
-  EXPECT_FALSE(firstManager->isAccelerometerActive());
+  const auto second = sensors().motionManager();
+  control_->startMotion();  // while running
+  EXPECT_EQ(sensors().motionManagersMade(), 3U);
+  EXPECT_FALSE(first->isAccelerometerActive());
+  EXPECT_FALSE(second->isAccelerometerActive());
+  EXPECT_TRUE(sensors().motionManager()->isAccelerometerActive());
 
-  // Samples left from the first run would close a window within 2 s.
+  // Samples left from the first run would close a window within 2 s, two runs streaming into
+  // one window within 2.5 s.
   advanceBy(4.9);
   EXPECT_TRUE(delegate_->calls.empty());
   advanceBy(0.3);
   EXPECT_EQ(results(), std::vector<TRActivityMode>{TRActivityModeWalking});
 }
 
-TEST_F(TRMotionControlTest, StartingTwiceLeavesOneRunStreaming) {
-  sensors().setMotionScript(MotionScript::walking(60.0));
-  control_->startMotion();
-  const auto firstManager = sensors().motionManager();
-  control_->startMotion();
-  EXPECT_FALSE(firstManager->isAccelerometerActive());
-  EXPECT_TRUE(sensors().motionManager()->isAccelerometerActive());
-
-  advanceBy(5.3);
-  EXPECT_EQ(results().size(), 1U);
+TEST_F(TRMotionControlTest, StartsWhatTheDeviceOffers) {
+  struct Case {
+    bool gyro;
+    bool hasAltimeter;
+    bool relativeAltitude;
+  };
+  for (const Case c : {Case{true, true, true}, Case{false, true, true}, Case{true, false, true},
+                       Case{true, true, false}}) {
+    SCOPED_TRACE(::testing::Message() << "gyro " << c.gyro << ", altimeter " << c.hasAltimeter
+                                      << ", relative altitude " << c.relativeAltitude);
+    sensors().setGyroAvailable(c.gyro);
+    sensors().setHasAltimeter(c.hasAltimeter);
+    sensors().setRelativeAltitudeAvailable(c.relativeAltitude);
+    control_->startMotion();
+    const auto manager = sensors().motionManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_TRUE(manager->isAccelerometerActive());
+    EXPECT_EQ(manager->isGyroActive(), c.gyro);
+    EXPECT_EQ(control_->altimeter() != nullptr, c.hasAltimeter);
+    // Without an altimeter this run, the one left from the run before must have stopped.
+    const auto altimeter = sensors().altimeter();
+    EXPECT_EQ(altimeter && altimeter->isRelativeAltitudeActive(),
+              c.hasAltimeter && c.relativeAltitude);
+  }
 }
-
-struct SensorCase {
-  bool gyro;
-  bool hasAltimeter;
-  bool relativeAltitude;
-};
-
-class SensorAvailabilityTest : public TRMotionControlTest,
-                               public ::testing::WithParamInterface<SensorCase> {};
-
-TEST_P(SensorAvailabilityTest, StartsWhatTheDeviceOffers) {
-  const auto& c = GetParam();
-  sensors().setGyroAvailable(c.gyro);
-  sensors().setHasAltimeter(c.hasAltimeter);
-  sensors().setRelativeAltitudeAvailable(c.relativeAltitude);
-  control_->startMotion();
-
-  const auto manager = sensors().motionManager();
-  ASSERT_NE(manager, nullptr);
-  EXPECT_EQ(manager->accelerometerUpdateInterval(), 0.05);
-  EXPECT_EQ(manager->gyroUpdateInterval(), 0.05);
-  EXPECT_TRUE(manager->isAccelerometerActive());
-  EXPECT_EQ(manager->isGyroActive(), c.gyro);
-  EXPECT_EQ(control_->altimeter() != nullptr, c.hasAltimeter);
-  const auto altimeter = sensors().altimeter();
-  EXPECT_EQ(altimeter && altimeter->isRelativeAltitudeActive(),
-            c.hasAltimeter && c.relativeAltitude);
-}
-
-INSTANTIATE_TEST_SUITE_P(TRMotionControlTest, SensorAvailabilityTest,
-                         ::testing::Values(SensorCase{true, true, true},
-                                           SensorCase{false, true, true},
-                                           SensorCase{true, false, true},
-                                           SensorCase{true, true, false}));
 
 TEST_F(TRMotionControlTest, TheClassifierOptionReportsEachClassifierUpdateInOrder) {
   std::vector<std::string> logged;
