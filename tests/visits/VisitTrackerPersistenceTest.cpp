@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -177,17 +179,19 @@ TEST_F(VisitTrackerTest, ADescriptorIsOnDiskBeforeItsRequestAndLeavesOnlyAfterSu
   EXPECT_EQ(savedOperationCount(), 0u);
 }
 
-// The local file system, with writes that fail while `failWrites` is set (a full disk, say).
+// The local file system, with writes that fail while `failWrites` is set (a full disk, say)
+// or once `writesLeft` is used up (the process killed after that many writes).
 class FailingFileSystem final : public platform::FileSystem {
  public:
   std::atomic<bool> failWrites{false};
+  std::atomic<int> writesLeft{std::numeric_limits<int>::max()};
 
   std::optional<Bytes> readFile(const std::filesystem::path& path) const override {
     return files_.readFile(path);
   }
   bool writeFileAtomically(const std::filesystem::path& path,
                            std::span<const std::uint8_t> bytes) override {
-    return !failWrites && files_.writeFileAtomically(path, bytes);
+    return !failWrites && writesLeft.fetch_sub(1) > 0 && files_.writeFileAtomically(path, bytes);
   }
   bool removeFile(const std::filesystem::path& path) override { return files_.removeFile(path); }
   bool fileExists(const std::filesystem::path& path) const override {
@@ -233,6 +237,25 @@ TEST_F(VisitTrackerStorageFailureTest, NoRequestGoesOutForADescriptorThatIsNotOn
   tracker_->appBecomeActive();
   EXPECT_EQ(savedOperationCount(), 0u);
   EXPECT_TRUE(saved()->currentVisit());
+}
+
+TEST_F(VisitTrackerStorageFailureTest, ANewVisitAndTheOldOnesLogReachTheFileInOneWrite) {
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"),
+                                  now().dateByAddingTimeInterval(-3600));
+  resolveStayAt(40.0, -73.0);
+
+  // Killed right after the first write that follows an answer naming another place: the file
+  // must already hold both the new visit and the descriptor that logs the old one.
+  files_->writesLeft = 1;
+  answer(200, testing::placeJson("A2", "V2"));
+  const auto onDisk = saved();
+  ASSERT_TRUE(onDisk && onDisk->currentVisit());
+  EXPECT_EQ(onDisk->currentVisit()->cachedVisitId(), "A2V2");
+  const auto& operations = onDisk->operationsQueue();
+  EXPECT_TRUE(std::any_of(operations.begin(), operations.end(), [](const auto& operation) {
+    const auto departure = std::dynamic_pointer_cast<MetaOperationDepart>(operation);
+    return departure && departure->visit()->cachedVisitId() == "A1V1";
+  }));
 }
 
 }  // namespace
