@@ -82,6 +82,22 @@ TEST_F(VisitTrackerTest, AnEmptyAnswerWithoutFiltersFallsBackToTheGeocoder) {
   EXPECT_EQ(delegate_->events.back().visit->geocodeResult()->venue->name, "Diner");
 }
 
+TEST_F(VisitTrackerTest, AServiceAnswerBringsLaterStaysBackToTheService) {
+  resolveStayAt(45.5, -73.6);
+  resolveStayAt(40.74, -73.98);
+  answer(200, Json::object());
+  platform().geocoder().respondToNext(std::vector<platform::Placemark>{});
+  runUntilIdle();
+  ASSERT_TRUE(tracker_->outsideOfUS());
+
+  answer(200, testing::placeJson("A1", "V1"));
+  EXPECT_FALSE(tracker_->outsideOfUS());
+  const auto next = resolveStayAt(40.75, -73.99);
+  EXPECT_TRUE(std::dynamic_pointer_cast<MetaOperationGetVenueByLocations>(next));
+  EXPECT_EQ(paths().back(), kResolve);
+  EXPECT_EQ(platform().geocoder().requestCount(), 1u);
+}
+
 TEST_F(VisitTrackerTest, AnEmptyAnswerWithFiltersEndsThere) {
   resolveStayAt(45.5, -73.6, std::vector<std::shared_ptr<TRFilter>>{});
   answer(200, Json::object());
