@@ -23,9 +23,9 @@ fi
 echo "installing: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
+apt_get=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
 # A fresh machine may have stale package lists; refresh them only when the first attempt fails.
-if ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if ! "${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"; then
+  "${apt_get[@]}" update -q
+  "${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"
 fi
