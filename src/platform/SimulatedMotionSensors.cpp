@@ -16,52 +16,49 @@ const std::shared_ptr<RunLoop>& required(const std::shared_ptr<RunLoop>& runLoop
 }  // namespace
 
 SimulatedMotionSensors::SimulatedMotionSensors(std::shared_ptr<RunLoop> runLoop)
-    : runLoop_(required(runLoop)),
-      motionOrigin_(now()),
-      altitudeOrigin_(motionOrigin_),
-      activityOrigin_(motionOrigin_) {}
+    : runLoop_(required(runLoop)) {
+  motion_.origin = altitude_.origin = activity_.origin = now();
+}
 
 // The latest sensor is told outside the lock: playing a script may schedule a timer and queue
 // a sample, which must not wait for this object.
-void SimulatedMotionSensors::setMotionScript(MotionScript script) {
-  std::shared_ptr<SimulatedMotionManager> latest;
+template <class Script, class Sensor>
+void SimulatedMotionSensors::replaceScript(Channel<Script, Sensor>& channel, Script script) {
+  std::shared_ptr<Sensor> latest;
   double origin;
   {
     const std::lock_guard lock(mutex_);
-    motionScript_ = script;
-    origin = motionOrigin_ = now();
-    latest = motionManager_;
+    channel.script = script;
+    origin = channel.origin = now();
+    latest = channel.latest;
   }
   if (latest) latest->play(std::move(script), origin);
+}
+
+template <class Script, class Sensor>
+std::shared_ptr<Sensor> SimulatedMotionSensors::make(Channel<Script, Sensor>& channel) {
+  auto sensor = std::make_shared<Sensor>(runLoop_, channel.available);
+  sensor->play(channel.script, channel.origin);
+  channel.latest = sensor;
+  ++channel.made;
+  return sensor;
+}
+
+void SimulatedMotionSensors::setMotionScript(MotionScript script) {
+  replaceScript(motion_, std::move(script));
 }
 
 void SimulatedMotionSensors::setAltitudeScript(AltitudeScript script) {
-  std::shared_ptr<SimulatedAltimeter> latest;
-  double origin;
-  {
-    const std::lock_guard lock(mutex_);
-    altitudeScript_ = script;
-    origin = altitudeOrigin_ = now();
-    latest = altimeter_;
-  }
-  if (latest) latest->play(std::move(script), origin);
+  replaceScript(altitude_, std::move(script));
 }
 
 void SimulatedMotionSensors::setActivityScript(MotionActivityScript script) {
-  std::shared_ptr<SimulatedMotionActivityManager> latest;
-  double origin;
-  {
-    const std::lock_guard lock(mutex_);
-    activityScript_ = script;
-    origin = activityOrigin_ = now();
-    latest = activityManager_;
-  }
-  if (latest) latest->play(std::move(script), origin);
+  replaceScript(activity_, std::move(script));
 }
 
 void SimulatedMotionSensors::setGyroAvailable(bool available) {
   const std::lock_guard lock(mutex_);
-  gyroAvailable_ = available;
+  motion_.available = available;
 }
 
 void SimulatedMotionSensors::setHasAltimeter(bool has) {
@@ -71,71 +68,59 @@ void SimulatedMotionSensors::setHasAltimeter(bool has) {
 
 void SimulatedMotionSensors::setRelativeAltitudeAvailable(bool available) {
   const std::lock_guard lock(mutex_);
-  relativeAltitudeAvailable_ = available;
+  altitude_.available = available;
 }
 
 void SimulatedMotionSensors::setActivityAvailable(bool available) {
   const std::lock_guard lock(mutex_);
-  activityAvailable_ = available;
+  activity_.available = available;
 }
 
 std::shared_ptr<MotionManager> SimulatedMotionSensors::makeMotionManager() {
   const std::lock_guard lock(mutex_);
-  auto manager = std::make_shared<SimulatedMotionManager>(runLoop_, gyroAvailable_);
-  manager->play(motionScript_, motionOrigin_);
-  motionManager_ = manager;
-  ++motionManagersMade_;
-  return manager;
+  return make(motion_);
 }
 
 std::shared_ptr<Altimeter> SimulatedMotionSensors::makeAltimeter() {
   const std::lock_guard lock(mutex_);
   if (!hasAltimeter_) return nullptr;
-  auto altimeter = std::make_shared<SimulatedAltimeter>(runLoop_, relativeAltitudeAvailable_);
-  altimeter->play(altitudeScript_, altitudeOrigin_);
-  altimeter_ = altimeter;
-  ++altimetersMade_;
-  return altimeter;
+  return make(altitude_);
 }
 
 std::shared_ptr<MotionActivityManager> SimulatedMotionSensors::makeMotionActivityManager() {
   const std::lock_guard lock(mutex_);
-  auto manager = std::make_shared<SimulatedMotionActivityManager>(runLoop_, activityAvailable_);
-  manager->play(activityScript_, activityOrigin_);
-  activityManager_ = manager;
-  ++activityManagersMade_;
-  return manager;
+  return make(activity_);
 }
 
 std::shared_ptr<SimulatedMotionManager> SimulatedMotionSensors::motionManager() const {
   const std::lock_guard lock(mutex_);
-  return motionManager_;
+  return motion_.latest;
 }
 
 std::shared_ptr<SimulatedAltimeter> SimulatedMotionSensors::altimeter() const {
   const std::lock_guard lock(mutex_);
-  return altimeter_;
+  return altitude_.latest;
 }
 
 std::shared_ptr<SimulatedMotionActivityManager> SimulatedMotionSensors::motionActivityManager()
     const {
   const std::lock_guard lock(mutex_);
-  return activityManager_;
+  return activity_.latest;
 }
 
 std::size_t SimulatedMotionSensors::motionManagersMade() const {
   const std::lock_guard lock(mutex_);
-  return motionManagersMade_;
+  return motion_.made;
 }
 
 std::size_t SimulatedMotionSensors::altimetersMade() const {
   const std::lock_guard lock(mutex_);
-  return altimetersMade_;
+  return altitude_.made;
 }
 
 std::size_t SimulatedMotionSensors::motionActivityManagersMade() const {
   const std::lock_guard lock(mutex_);
-  return activityManagersMade_;
+  return activity_.made;
 }
 
 }  // namespace trevalo::platform

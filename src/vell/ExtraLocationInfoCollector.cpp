@@ -7,6 +7,7 @@
 
 #include "trevalo/networking/ParserUtils.h"
 #include "trevalo/utils/TRUtils.h"
+#include "vell/SampleListJson.h"
 
 namespace trevalo {
 
@@ -106,43 +107,36 @@ Json ExtraLocationInfoCollector::dictionaryRepresentation() const {
   return dictionary;
 }
 
+// Sensor samples carry their own time, in seconds since the device started; the lists give
+// it in milliseconds.
 Json ExtraLocationInfoCollector::accelerationArrayJson(
     const std::vector<platform::AccelerometerData>& samples) {
-  Json list = Json::array();
-  for (const auto& sample : samples) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "accelerationX", sample.acceleration.x);
-    ParserUtils::addToDictionary(map, "accelerationY", sample.acceleration.y);
-    ParserUtils::addToDictionary(map, "accelerationZ", sample.acceleration.z);
-    ParserUtils::addToDictionary(map, "timeStamp", sample.timestamp * 1000.0);
-    list.push_back(std::move(map));
-  }
-  return list;
+  return vell_detail::sampleListJson(
+      samples,
+      [](Json& map, const auto& sample) {
+        vell_detail::addAxes(map, sample.acceleration, "accelerationX", "accelerationY",
+                             "accelerationZ");
+      },
+      [](const auto& sample) { return sample.timestamp * 1000.0; });
 }
 
 Json ExtraLocationInfoCollector::gyroArrayJson(const std::vector<platform::GyroData>& samples) {
-  Json list = Json::array();
-  for (const auto& sample : samples) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "gyroX", sample.rotationRate.x);
-    ParserUtils::addToDictionary(map, "gyroY", sample.rotationRate.y);
-    ParserUtils::addToDictionary(map, "gyroZ", sample.rotationRate.z);
-    ParserUtils::addToDictionary(map, "timeStamp", sample.timestamp * 1000.0);
-    list.push_back(std::move(map));
-  }
-  return list;
+  return vell_detail::sampleListJson(
+      samples,
+      [](Json& map, const auto& sample) {
+        vell_detail::addAxes(map, sample.rotationRate, "gyroX", "gyroY", "gyroZ");
+      },
+      [](const auto& sample) { return sample.timestamp * 1000.0; });
 }
 
 Json ExtraLocationInfoCollector::altitudeArrayJson(
     const std::vector<platform::AltitudeData>& samples) {
-  Json list = Json::array();
-  for (const auto& sample : samples) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "relativeAltitude", sample.relativeAltitude);
-    ParserUtils::addToDictionary(map, "timeStamp", sample.timestamp * 1000.0);
-    list.push_back(std::move(map));
-  }
-  return list;
+  return vell_detail::sampleListJson(
+      samples,
+      [](Json& map, const auto& sample) {
+        ParserUtils::addToDictionary(map, "relativeAltitude", sample.relativeAltitude);
+      },
+      [](const auto& sample) { return sample.timestamp * 1000.0; });
 }
 
 Json ExtraLocationInfoCollector::headingsArrayJson(const std::vector<platform::Heading>& headings) {

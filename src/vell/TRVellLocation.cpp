@@ -14,6 +14,7 @@
 #include "trevalo/vell/CLHeadingCustom.h"
 #include "trevalo/vell/CMAccelerometerDataCustom.h"
 #include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "vell/SampleListJson.h"
 
 namespace trevalo {
 
@@ -310,47 +311,37 @@ Json TRVellLocation::headingsArrayJson() const {
   return ExtraLocationInfoCollector::headingsArrayJson(headingArray);
 }
 
+// Recorded samples are stamped with the time the map is built, read once per list; an empty
+// list reads no clock.
 Json TRVellLocation::accelerationArrayJson() const {
-  Json list = Json::array();
-  if (accelArray.empty()) return list;
-  const std::int64_t stamp = nowInMilliseconds();
-  for (const auto& sample : accelArray) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "accelerationX", sample.acceleration.x);
-    ParserUtils::addToDictionary(map, "accelerationY", sample.acceleration.y);
-    ParserUtils::addToDictionary(map, "accelerationZ", sample.acceleration.z);
-    ParserUtils::addToDictionary(map, "timeStamp", stamp);
-    list.push_back(std::move(map));
-  }
-  return list;
+  if (accelArray.empty()) return Json::array();
+  return vell_detail::sampleListJson(
+      accelArray,
+      [](Json& map, const auto& sample) {
+        vell_detail::addAxes(map, sample.acceleration, "accelerationX", "accelerationY",
+                             "accelerationZ");
+      },
+      [stamp = nowInMilliseconds()](const auto&) { return stamp; });
 }
 
 Json TRVellLocation::gyroArrayJson() const {
-  Json list = Json::array();
-  if (gyroArray.empty()) return list;
-  const std::int64_t stamp = nowInMilliseconds();
-  for (const auto& sample : gyroArray) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "rotationX", sample.rotationRate.x);
-    ParserUtils::addToDictionary(map, "rotationY", sample.rotationRate.y);
-    ParserUtils::addToDictionary(map, "rotationZ", sample.rotationRate.z);
-    ParserUtils::addToDictionary(map, "timeStamp", stamp);
-    list.push_back(std::move(map));
-  }
-  return list;
+  if (gyroArray.empty()) return Json::array();
+  return vell_detail::sampleListJson(
+      gyroArray,
+      [](Json& map, const auto& sample) {
+        vell_detail::addAxes(map, sample.rotationRate, "rotationX", "rotationY", "rotationZ");
+      },
+      [stamp = nowInMilliseconds()](const auto&) { return stamp; });
 }
 
 Json TRVellLocation::altitudeArrayJson() const {
-  Json list = Json::array();
-  if (altitudeArray.empty()) return list;
-  const std::int64_t stamp = nowInMilliseconds();
-  for (const auto& sample : altitudeArray) {
-    Json map = Json::object();
-    ParserUtils::addToDictionary(map, "altitude", sample.relativeAltitude);
-    ParserUtils::addToDictionary(map, "timeStamp", stamp);
-    list.push_back(std::move(map));
-  }
-  return list;
+  if (altitudeArray.empty()) return Json::array();
+  return vell_detail::sampleListJson(
+      altitudeArray,
+      [](Json& map, const auto& sample) {
+        ParserUtils::addToDictionary(map, "altitude", sample.relativeAltitude);
+      },
+      [stamp = nowInMilliseconds()](const auto&) { return stamp; });
 }
 
 }  // namespace trevalo

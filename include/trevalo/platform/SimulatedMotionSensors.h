@@ -54,29 +54,30 @@ class SimulatedMotionSensors {
   std::size_t motionActivityManagersMade() const;
 
  private:
+  // One kind of sensor: its script on the device's time line, whether the sensors made from
+  // now on have it, and the latest one made.
+  template <class Script, class Sensor>
+  struct Channel {
+    Script script;
+    double origin = 0.0;
+    bool available = true;
+    std::shared_ptr<Sensor> latest;
+    std::size_t made = 0;
+  };
+
   double now() const { return runLoop_->clock().systemUptime(); }
+  template <class Script, class Sensor>
+  void replaceScript(Channel<Script, Sensor>& channel, Script script);
+  // Under the lock.
+  template <class Script, class Sensor>
+  std::shared_ptr<Sensor> make(Channel<Script, Sensor>& channel);
 
   const std::shared_ptr<RunLoop> runLoop_;
   mutable std::mutex mutex_;
-
-  MotionScript motionScript_;
-  double motionOrigin_;
-  AltitudeScript altitudeScript_;
-  double altitudeOrigin_;
-  MotionActivityScript activityScript_;
-  double activityOrigin_;
-
-  bool gyroAvailable_ = true;
+  Channel<MotionScript, SimulatedMotionManager> motion_;
+  Channel<AltitudeScript, SimulatedAltimeter> altitude_;
+  Channel<MotionActivityScript, SimulatedMotionActivityManager> activity_;
   bool hasAltimeter_ = true;
-  bool relativeAltitudeAvailable_ = true;
-  bool activityAvailable_ = true;
-
-  std::shared_ptr<SimulatedMotionManager> motionManager_;
-  std::shared_ptr<SimulatedAltimeter> altimeter_;
-  std::shared_ptr<SimulatedMotionActivityManager> activityManager_;
-  std::size_t motionManagersMade_ = 0;
-  std::size_t altimetersMade_ = 0;
-  std::size_t activityManagersMade_ = 0;
 };
 
 }  // namespace trevalo::platform
