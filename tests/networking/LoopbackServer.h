@@ -75,21 +75,26 @@ class LoopbackServer {
   std::thread thread_;
 };
 
+// Binds a TCP socket to 127.0.0.1 at a port the system picks, and gives that port.
+inline int bindToLoopback(int fd) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(address);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("no loopback port can be had");
+  }
+  return ntohs(address.sin_port);
+}
+
 // A socket on 127.0.0.1 that listens but never accepts: connections complete in the kernel and
 // requests sent on them are never answered.
 class SilentServer {
  public:
   SilentServer() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(fd_, 16) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      throw std::runtime_error("the silent server cannot listen");
-    }
-    port_ = ntohs(address.sin_port);
+    port_ = bindToLoopback(fd_);
+    if (::listen(fd_, 16) != 0) throw std::runtime_error("the silent server cannot listen");
   }
   ~SilentServer() { ::close(fd_); }
   SilentServer(const SilentServer&) = delete;
@@ -107,14 +112,9 @@ class SilentServer {
 // A loopback port nobody listens on (taken from the system and released again).
 inline int closedLoopbackPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = bindToLoopback(fd);
   ::close(fd);
-  return ntohs(address.sin_port);
+  return port;
 }
 
 }  // namespace trevalo::testing

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "support/PlatformTest.h"
+#include "trevalo/model/TRFilter.h"
+#include "trevalo/model/TRPlace.h"
+#include "trevalo/model/TRSearchRequest.h"
 #include "trevalo/networking/SessionRequestBuilder.h"
 #include "trevalo/platform/Exception.h"
+#include "trevalo/platform/SimulatedPlatform.h"
+#include "trevalo/vell/TRVellLocation.h"
+#include "trevalo/visits/TRCachedVisit.h"
 
 namespace trevalo {
 namespace {
@@ -14,154 +22,246 @@ namespace {
 using platform::HttpRequest;
 using platform::HttpTransport;
 using platform::SimulatedHttpTransport;
+using Filters = std::vector<std::shared_ptr<TRFilter>>;
+using Client = const TRNetworkClient&;
+using Done = TRNetworkClient::Completion;
 
-struct Call {
-  std::optional<Json> value;
-  std::optional<Error> error;
-  bool onRunLoop = false;
-};
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::string kDevice = "6D92078A-82";
 
+std::shared_ptr<TRFilter> filter(std::optional<std::string> category, double radius,
+                                 std::optional<std::string> name = std::nullopt) {
+  auto made = std::make_shared<TRFilter>();
+  made->venueCategory = std::move(category);
+  made->venueName = std::move(name);
+  made->radius = radius;
+  return made;
+}
+
+std::string bodyText(const HttpRequest& request) {
+  return request.body ? std::string(request.body->begin(), request.body->end()) : "";
+}
+
+// The client, with a token, on the simulated transport; completions are recorded.
 class TRNetworkClientTest : public testing::PlatformTest {
  protected:
-  TRNetworkClient::Completion record() {
+  struct Completed {
+    std::optional<Json> value;
+    std::optional<Error> error;
+    bool onRunLoop = false;
+    bool operator==(const Completed&) const = default;
+  };
+
+  TRNetworkClientTest() { client.setApiKey("T0K3N"); }
+  Done record() {
     return [this](std::optional<Json> value, std::optional<Error> error) {
       calls.push_back({std::move(value), std::move(error), runLoop().isCurrent()});
     };
   }
-  HttpRequest get(const std::string& url) const {
+  static HttpRequest get(const std::string& url) {
     return SessionRequestBuilder::instance()->getRequestWithUrl(url, "GET");
   }
   SimulatedHttpTransport& transport() const { return platform().simulatedHttpTransport(); }
-  bool indicator() const { return platform().application().isNetworkActivityIndicatorVisible(); }
+  std::shared_ptr<TRVellLocation> vell(double latitude, double longitude) const {
+    return std::make_shared<TRVellLocation>(
+        Location({latitude, longitude}, 12.0, 5.0, 3.0, 90.0, 1.5, now()));
+  }
 
   TRNetworkClient client;
-  std::vector<Call> calls;
+  std::vector<Completed> calls;
 };
 
-TEST_F(TRNetworkClientTest, WithoutATokenOnlyTheEventLogStoreIsReachable) {
-  const auto store = client.hosts().eventLogStore;
-  for (const std::string& url : std::vector<std::string>{
-           client.hosts().serviceApi + "/v1/visit-data/homework?device_id=d&api_token=",
-           client.hosts().peopleSearch + "/v1/venues/v/people",
-           // The store's name elsewhere in the URL does not make it a request to the store.
-           client.hosts().serviceApi + "/?next=" + store, "https://events.trevalo.io.evil.test/x",
-           "not a url"}) {
-    try {
-      client.executeTaskWithRequest(get(url), record());
-      ADD_FAILURE() << "no exception for " << url;
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.name(), TRNetworkClient::kMissingApiKeyException);
-      EXPECT_EQ(e.reason(), "");
-    }
+TEST_F(TRNetworkClientTest, EachEndpointSendsItsExactRequest) {
+  platform().advertisingIdentifierText().set(kDevice);
+  platform().application().setBundleIdentifier("com.example.app");
+  TRSearchRequest venues;
+  venues.location = Location({0.1 + 0.2, 1e-7});
+  venues.query = "fish & chips=#1";
+  venues.category = "Caf\u00e9 100%";
+  venues.limit = 20;
+  const auto point = vell(51.5, -0.1278);
+  const auto values = Json::parse(R"({"user_id":"u1","tags":["a"]})");
+  const auto visitLog = Json::parse(R"({"venue_id":"v 1","x":null})");
+  const auto visit = TRCachedVisit::initWithResult(
+      TRPlace::initWithDictionary(Json::parse(R"({"venue":{"id":"v1","name":"Cafe"}})")),
+      Date(1767225600.5), true);
+
+  client.reverseGeocodeLocation(Location({51.5, -0.1278}), record());
+  client.searchForVenues(venues, record());
+  client.getPeopleAtVenue("4b5e_a-1.x~", record());
+  client.getPeopleNearby({-33.8688, 151.2093}, record());
+  client.getPriorVisitsDeviceId(kDevice, record());
+  client.getHomeWork(kDevice, record());
+  client.fetchLocationsFromTracemoor("Ann_s_phone-2016-03-05-2", Date(0), Date(1), {});
+  // Only filters without a radius are kept for collected points.
+  client.sendLastLocations(
+      {point, nullptr},
+      Filters{filter(" food ", 0.0, "Joe's"), filter("far", 0.001), filter("c", kNaN), nullptr,
+              filter(std::nullopt, 0.0009, "Cafe")},
+      record());
+  client.updateUserValues(values, record());
+  client.logVenue(visitLog, record());
+  // Every filter is sent, whatever its radius: the geofence manager has chosen them.
+  client.getGeofences({51.5, -0.125}, {filter("food", 100.0), nullptr, filter("", 5.0)}, record());
+  client.sendLocations({point, nullptr}, "dev-2016-03-05-0", record());
+  client.sendVisitToTracemoor(visit, "dev-2016-03-05-1", record());
+  client.sendFireBase("say \"hi\" caf\u00e9\n", "2016-03-05 12:30:05", "my device", record());
+
+  const Json points = {{"points", Json::array({point->dictionaryRepresentation()})},
+                       {"device_id", kDevice},
+                       {"bundle_id", "com.example.app"},
+                       {"filter", Json::parse(R"([{"venue_category":"food","venue_name":"Joe's"},
+                                                   {"venue_name":"Cafe"}])")}};
+  const Json locations = {
+      {"session", "dev-2016-03-05-0"},
+      {"locations", Json::array({point->dictionaryRepresentationForTracemoor()})}};
+  const Json visits = {{"session", "dev-2016-03-05-1"},
+                       {"visits", Json::array({{{"visit", visit->dictionaryRepresentation()}}})}};
+  const std::string api = "https://api.trevalo.io/v1/";
+  const std::string recording = "https://recording.trevalo.io/";
+  const struct {
+    std::string method;
+    std::string url;
+    std::string body;
+  } expected[] = {
+      {"GET", api + "geocode/reverse_geocode?lat=51.5&lng=-0.1278&api_token=T0K3N", ""},
+      // Coordinates in the shortest text that reads back to the same double; characters legal
+      // in a query stay, everything else is encoded as UTF-8.
+      {"GET",
+       api + "search/venues?api_token=T0K3N&lat=0.30000000000000004&lng=1e-07&radius=1000"
+             "&limit=20&q=fish%20&%20chips=%231&category=Caf%C3%A9%20100%25",
+       ""},
+      {"GET", "https://people.trevalo.io/v1/venues/4b5e_a-1.x~/people?api_token=T0K3N", ""},
+      {"GET", api + "search/people/nearby?api_token=T0K3N&lat=-33.8688&lng=151.2093", ""},
+      {"GET", api + "visit-data/visits?device_id=" + kDevice + "&api_token=T0K3N", ""},
+      {"GET", api + "visit-data/homework?device_id=" + kDevice + "&api_token=T0K3N", ""},
+      {"GET", recording + "clam_chowdah/Ann_s_phone-2016-03-05-2", ""},
+      {"POST", api + "geocode/reverse_geocode?api_token=T0K3N", points.dump()},
+      {"POST", api + "logging/userdata?api_token=T0K3N", values.dump()},
+      {"POST", api + "logging/visit?api_token=T0K3N", visitLog.dump()},
+      {"POST", api + "venues/geofences?api_token=T0K3N",
+       R"({"lat":51.5,"lng":-0.125,"filter":[{"venue_category":"food"},{"venue_category":""}],)"
+       R"("device_id":"6D92078A-82"})"},
+      {"POST", recording + "wicked_smaht", locations.dump()},
+      {"POST", recording + "wicked_smaht", visits.dump()},
+      // The message as a JSON string, its UTF-8 kept as it is.
+      {"PUT", "https://events.trevalo.io/my%20device/2016-03-05%2012_30_05.json",
+       R"("say \"hi\" caf)" + std::string("\u00e9") + R"(\n")"}};
+  const auto requests = transport().sentRequests();
+  ASSERT_EQ(requests.size(), std::size(expected));
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    SCOPED_TRACE(expected[i].url);
+    EXPECT_EQ(requests[i].httpMethod, expected[i].method);
+    EXPECT_EQ(requests[i].url, expected[i].url);
+    EXPECT_EQ(bodyText(requests[i]), expected[i].body);
+    EXPECT_EQ(requests[i].timeoutInterval, 40.0);
+    EXPECT_EQ(requests[i].headers.valueForField("Content-Type"),
+              requests[i].body ? std::optional<std::string>("application/json") : std::nullopt);
   }
+}
+
+TEST_F(TRNetworkClientTest, AFilterListIsSentWheneverOneIsGivenEvenWithNothingKept) {
+  client.sendLastLocations({}, Filters{}, record());
+  client.sendLastLocations({}, Filters{filter("a", 100.0), filter("b", kNaN), nullptr}, record());
+  EXPECT_FALSE(Json::parse(bodyText(transport().sentRequests()[0])).contains("filter"));
+  EXPECT_EQ(Json::parse(bodyText(transport().sentRequests()[1]))["filter"], Json::array());
+}
+
+TEST_F(TRNetworkClientTest, WithoutATokenOnlyTheEventLogStoreIsReachable) {
+  client.setApiKey("");
+  const auto store = client.hosts().eventLogStore;
+  // The store's name elsewhere in the URL does not make it a request to the store.
+  for (const std::string& url :
+       {client.hosts().serviceApi + "/v1/x", client.hosts().serviceApi + "/?next=" + store,
+        std::string("https://events.trevalo.io.evil.test/x")}) {
+    EXPECT_THROW(client.executeTaskWithRequest(get(url), record()), Exception) << url;
+  }
+  EXPECT_THROW(client.getHomeWork("d", record()), Exception);
   EXPECT_EQ(transport().sentCount(), 0u);
-  EXPECT_FALSE(indicator());
 
   client.executeTaskWithRequest(get(store + "/dev1/12_30_05.json"), record());
   client.executeTaskWithRequest(get("HTTPS://EVENTS.trevalo.io./x"), record());
   EXPECT_EQ(transport().sentCount(), 2u);
-  runUntilIdle();
-  EXPECT_TRUE(calls.empty());
-
-  client.setApiKey("secret");
-  client.executeTaskWithRequest(get(client.hosts().serviceApi + "/v1/x"), record());
-  EXPECT_EQ(transport().sentCount(), 3u);
 }
 
-TEST_F(TRNetworkClientTest, CompletesOnceOnTheRunLoopWithTheCheckedResponse) {
-  client.setApiKey("k");
-  for (const char* path : {"a", "b", "c"}) {
-    client.executeTaskWithRequest(get(std::string("https://api.trevalo.io/") + path), record());
-  }
-  EXPECT_TRUE(indicator());
-  ASSERT_EQ(transport().sentCount(), 3u);
-  EXPECT_EQ(transport().sentRequests()[0].url, "https://api.trevalo.io/a");
-
-  transport().respondToNext(SimulatedHttpTransport::response(201, R"({"id":1})"));
-  EXPECT_TRUE(calls.empty());  // nothing runs before the run loop does
-  runUntilIdle();
-  // One flag, not a counter: the first answer clears it while two are still pending.
-  EXPECT_FALSE(indicator());
-  transport().respondToNext(SimulatedHttpTransport::response(204));
-  transport().respondToNext(Error("transport", 28));
-  runUntilIdle();
-
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].value, Json::parse(R"({"id":1})"));
-  EXPECT_FALSE(calls[0].error);
-  EXPECT_FALSE(calls[1].value);
-  EXPECT_EQ(calls[1].error->code(), -9992);
-  EXPECT_EQ(calls[2].error, Error("transport", 28));
-  for (const auto& call : calls)
-    EXPECT_TRUE(call.onRunLoop);
-}
-
-// A transport that misbehaves in the ways a completion must survive.
+// Answers its first request twice and lets go of every later one unanswered.
 class MisbehavingTransport final : public HttpTransport {
  public:
-  enum class Mode { kAnswerTwice, kDropCompletion, kRaise };
-  explicit MisbehavingTransport(Mode mode) : mode_(mode) {}
-
   void send(HttpRequest, Completion completion) override {
-    if (mode_ == Mode::kRaise) throw std::runtime_error("transport broken");
-    if (mode_ == Mode::kAnswerTwice) {
-      completion(SimulatedHttpTransport::response(200, "[]"), std::nullopt);
-      completion(std::nullopt, Error("again", 1));
-    }
+    if (sent_++ > 0) return;
+    completion(SimulatedHttpTransport::response(200, "[]"), std::nullopt);
+    completion(std::nullopt, Error("again", 1));
   }
 
  private:
-  Mode mode_;
+  int sent_ = 0;
 };
 
-TEST_F(TRNetworkClientTest, AMisbehavingTransportStillCompletesAtMostOnce) {
-  using Mode = MisbehavingTransport::Mode;
-  const struct {
-    Mode mode;
-    std::size_t completions;
-    std::optional<Json> value;
-    std::optional<Error> error;
-  } cases[] = {
-      {Mode::kAnswerTwice, 1, Json::array(), std::nullopt},
-      // A request the transport lets go of unanswered is completed as cancelled.
-      {Mode::kDropCompletion, 1, std::nullopt, HttpTransport::cancelledError()},
-      {Mode::kRaise, 0, std::nullopt, std::nullopt},
-  };
-  client.setApiKey("k");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.mode));
-    calls.clear();
-    platform().setHttpTransport(std::make_shared<MisbehavingTransport>(c.mode));
-    bool raised = false;
-    try {
-      client.executeTaskWithRequest(get("https://api.trevalo.io/a"), record());
-    } catch (const std::runtime_error&) {
-      raised = true;
-    }
-    EXPECT_EQ(raised, c.mode == Mode::kRaise);
-    runUntilIdle();
-    EXPECT_FALSE(indicator());
-    ASSERT_EQ(calls.size(), c.completions);
-    if (!calls.empty()) {
-      EXPECT_EQ(calls[0].value, c.value);
-      EXPECT_EQ(calls[0].error, c.error);
-    }
-  }
+TEST_F(TRNetworkClientTest, AMisbehavingTransportStillCompletesOnceOnTheRunLoop) {
+  platform().setHttpTransport(std::make_shared<MisbehavingTransport>());
+  client.executeTaskWithRequest(get("https://api.trevalo.io/a"), record());
+  client.executeTaskWithRequest(get("https://api.trevalo.io/b"), record());
+  runUntilIdle();
+  EXPECT_FALSE(platform().application().isNetworkActivityIndicatorVisible());
+  // A request let go of unanswered is completed as cancelled.
+  EXPECT_EQ(calls, (std::vector<Completed>{{Json::array(), std::nullopt, true},
+                                           {std::nullopt, HttpTransport::cancelledError(), true}}));
 }
 
-TEST_F(TRNetworkClientTest, HostsThatAreNotServerUrlsAreRefusedAndTheOldOnesKept) {
-  EXPECT_EQ(client.hosts(), TRNetworkClient::Hosts{});
-  const TRNetworkClient::Hosts local{"http://127.0.0.1:8080", "https://p", "https://r",
-                                     "https://e"};
-  client.setHosts(local);
-  EXPECT_EQ(client.hosts(), local);
-  for (const char* bad : {"", "api.trevalo.io", "ftp://h", "https://", "https:///path"}) {
-    auto hosts = local;
-    hosts.recordingService = bad;
-    EXPECT_THROW(client.setHosts(hosts), Exception) << bad;
-    EXPECT_THROW(TRNetworkClient{hosts}, Exception) << bad;
+TEST_F(TRNetworkClientTest, RecordedLocationsLieStrictlyInsideTheWindowWithANumericTimestamp) {
+  std::vector<double> kept;
+  client.fetchLocationsFromTracemoor(
+      "s1", Date(100.0), Date(200.0), [&](std::vector<Location> found, std::optional<Error> e) {
+        EXPECT_FALSE(e);
+        for (const auto& location : found)
+          kept.push_back(location.timestamp().timeIntervalSince1970());
+      });
+  transport().respondToNext(SimulatedHttpTransport::response(200, R"({"locations":[
+      {"timestamp":100},{"timestamp":150},{"timestamp":200},{"timestamp":"150"},{"latitude":3},
+      7,{"timestamp":100.0000001}]})"));
+  runUntilIdle();
+  EXPECT_EQ(kept, (std::vector<double>{150.0, 100.0000001}));
+}
+
+// Each would make no valid URL, or one that leads to another path or resource.
+std::vector<std::pair<std::string, std::function<void(Client, Done)>>> refusals() {
+  std::vector<std::pair<std::string, std::function<void(Client, Done)>>> cases = {
+      {"NaN",
+       [](Client c, Done d) {
+         c.getPeopleNearby({kNaN, 1.0}, d);
+       }},
+      {"PointsNotUtf8",
+       [](Client c, Done d) {
+         auto point = std::make_shared<TRVellLocation>(Location({1.0, 2.0}));
+         point->wifiName = "caf\xE9";  // a Latin-1 network name
+         c.sendLastLocations({point}, std::nullopt, d);
+       }},
+      {"LocationsWithoutSession", [](Client c, Done d) { c.sendLocations({}, "", d); }},
+      {"VisitWithoutVisit", [](Client c, Done d) { c.sendVisitToTracemoor(nullptr, "s", d); }},
+      {"EventLogDeviceSlash", [](Client c, Done d) { c.sendFireBase("m", "1:0", "a/b", d); }},
+      {"EventLogMessageNotUtf8", [](Client c, Done d) { c.sendFireBase("\xC3", "1", "d", d); }},
+  };
+  for (const std::string id : {"", "..", "v/1", "v%2F1", "caf\u00e9"}) {
+    cases.emplace_back("Venue " + id, [id](Client c, Done d) { c.getPeopleAtVenue(id, d); });
+    cases.emplace_back("Device " + id, [id](Client c, Done d) { c.getHomeWork(id, d); });
   }
-  EXPECT_EQ(client.hosts(), local);
+  return cases;
+}
+
+TEST_F(TRNetworkClientTest, RefusedArgumentsCompleteWithAnErrorOnTheRunLoopOnly) {
+  for (const auto& [name, call] : refusals()) {
+    SCOPED_TRACE(name);
+    calls.clear();
+    call(client, record());
+    EXPECT_TRUE(calls.empty()) << "completed inside the call";
+    runUntilIdle();
+    EXPECT_EQ(transport().sentCount(), 0u);
+    ASSERT_EQ(calls.size(), 1u);
+    const Error error = calls[0].error.value_or(Error("none", 0));
+    EXPECT_EQ(std::tuple(calls[0].value, error.domain(), error.code(), calls[0].onRunLoop),
+              std::tuple(std::nullopt, TRNetworkClient::kErrorDomain,
+                         TRNetworkClient::kInvalidRequestErrorCode, true));
+  }
 }
 
 }  // namespace
