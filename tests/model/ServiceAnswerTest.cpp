@@ -1,4 +1,5 @@
-// Every recorded service answer, and every mangled variant of it, parses into whole records.
+// Every recorded service answer, and every mangled variant of it, parses into whole records
+// carrying the values the answer holds.
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,10 @@ using testing::snapshot;
 // where one is documented to exist) and that it survives an archive round trip unchanged.
 void parseEverything(const Json& answer) {
   const auto place = TRPlace::initWithDictionary(answer);
-  ASSERT_NE(place->venue, nullptr);
-  ASSERT_NE(place->address, nullptr);
-  ASSERT_NE(place->geometry, nullptr);
-  ASSERT_TRUE(place->events && place->alternatives);
-  for (const auto& event : *place->events) {
-    ASSERT_NE(event, nullptr);
-    ASSERT_TRUE(event->startTime && event->stopTime);
-  }
+  ASSERT_TRUE(place->venue && place->address && place->geometry && place->events &&
+              place->alternatives);
+  for (const auto& event : *place->events)
+    ASSERT_TRUE(event && event->startTime && event->stopTime);
   EXPECT_EQ(snapshot(testing::archiveRoundTrip(place)), snapshot(place));
 
   for (const auto& found : TRPlace::placesWithSearchJson(answer)) {
@@ -71,11 +68,8 @@ void forEachMangling(const Json& json, const std::function<void(const Json&)>& v
 
 class ServiceAnswerTest : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(ServiceAnswerTest, ParsesIntoWholeRecords) {
-  parseEverything(readModelJson(GetParam()));
-}
-
 TEST_P(ServiceAnswerTest, AnyValueOfTheWrongKindStillGivesWholeRecords) {
+  parseEverything(readModelJson(GetParam()));
   forEachMangling(readModelJson(GetParam()), [](const Json& mangled) {
     SCOPED_TRACE(mangled.dump());
     parseEverything(mangled);
@@ -90,6 +84,27 @@ INSTANTIATE_TEST_SUITE_P(Answers, ServiceAnswerTest,
                            std::string name = info.param;
                            return name.substr(0, name.find('.'));
                          });
+
+// Times are milliseconds; a visit departs at its arrival plus the dwell time. In search results
+// the embedded address, not the stale "address_id", names a venue's address.
+TEST(ServiceAnswerReadingTest, EachAnswerCarriesItsValuesIntoTheRecords) {
+  const auto visits = TRVisit::visitsWithJson(readModelJson("visits.json"));
+  ASSERT_EQ(visits.size(), 3u);
+  EXPECT_EQ(visits[0]->arrivalDate, Date(1767261600.0));
+  EXPECT_EQ(visits[0]->departureDate, Date(1767261600.0 + 5400.0));
+  EXPECT_EQ(visits[1]->departureDate, Date(1767272400.5)) << "no dwell time";
+
+  const auto geofences = TRGeofence::geofencesWithJson(readModelJson("geofences.json"));
+  ASSERT_EQ(geofences->size(), 3u);
+  EXPECT_EQ(geofences->at(0)->description(),
+            "TRGeofence: venue:Blue Door Coffee; center: 40.741895,-73.989308; radius: 100")
+      << "the centre comes from \"latitude\"/\"longitude\", not \"lat\"/\"lng\"";
+
+  const auto places = TRPlace::placesWithSearchJson(readModelJson("venue_search.json"));
+  ASSERT_EQ(places.size(), 4u);
+  EXPECT_EQ(places[0]->venue->addressId, "a-200");
+  EXPECT_EQ(places[3]->venue->venueId, std::nullopt) << "a numeric id is not an id";
+}
 
 }  // namespace
 }  // namespace trevalo
