@@ -21,20 +21,13 @@
 // reports, and a fixture with a tracker on the simulated platform.
 namespace trevalo::testing {
 
-inline std::shared_ptr<TRVellLocation> sampleAt(double latitude, double longitude,
-                                                Date time = Date(1767225600.0)) {
-  return std::make_shared<TRVellLocation>(
-      Location(Coordinate{latitude, longitude}, 10.0, 5.0, 3.0, -1.0, 0.0, time));
-}
-
-// `count` samples a metre or so apart, ending exactly at (latitude, longitude).
-inline std::vector<std::shared_ptr<TRVellLocation>> stayAt(double latitude, double longitude,
-                                                           std::size_t count = 3) {
+// Three samples a metre or so apart, ten seconds apart, ending exactly at (latitude, longitude).
+inline std::vector<std::shared_ptr<TRVellLocation>> stayAt(double latitude, double longitude) {
   std::vector<std::shared_ptr<TRVellLocation>> samples;
-  for (std::size_t i = count; i > 0; --i) {
-    const double offset = static_cast<double>(i - 1) * 1e-5;
-    samples.push_back(
-        sampleAt(latitude + offset, longitude, Date(1767225600.0 - static_cast<double>(i) * 10.0)));
+  for (int i = 3; i > 0; --i) {
+    samples.push_back(std::make_shared<TRVellLocation>(
+        Location(Coordinate{latitude + (i - 1) * 1e-5, longitude}, 10.0, 5.0, 3.0, -1.0, 0.0,
+                 Date(1767225600.0 - i * 10.0))));
   }
   return samples;
 }
@@ -68,14 +61,6 @@ class RecordingTrackerDelegate final : public VisitTrackerDelegate {
   }
   void operationFinished(const std::shared_ptr<MetaOperationBase>& operation) override {
     finished.push_back(operation);
-  }
-
-  // "start A1V1", "end A1V1": the kinds and visit identities, in order.
-  std::vector<std::string> summary() const {
-    std::vector<std::string> lines;
-    for (const auto& event : events)
-      lines.push_back(event.kind + " " + event.visit->cachedVisitId());
-    return lines;
   }
 
   std::vector<Event> events;

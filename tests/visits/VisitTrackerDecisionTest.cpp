@@ -102,27 +102,24 @@ const DecisionCase kDecisions[] = {
      "end A1 0-1; start A1 14-",
      "A1 14-",
      "A1 0-1 @14"},
-    {"SamePlaceWhileOpen", {"A1", 0}, {"A1", 30}, 30, "", "A1 0-", ""},
     {"AnotherPlace", {"A1", 0}, {"A2", 3}, 3, "end A1 0-3; start A2 3-", "A2 3-", "A1 0-3 @3"},
     {"AnswerOlderThanTheOpenVisit", {"A1", 5}, {"A2", 1}, 6, "", "A1 5-", "A2 1-6 @6"},
-    {"NoIdentityNeverContinues", {"", 0}, {"", 1}, 1, "end  0-1; start  1-", " 1-", " 0-1 @1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, VisitTrackerDecisionTest, ::testing::ValuesIn(kDecisions),
                          CaseName());
 
-TEST_F(VisitTrackerTest, ADepartureEndsLogsAndClearsTheVisit) {
-  const Date start = now();
-  tracker_->endVisit(start);  // no visit: nothing at all
-  EXPECT_FALSE(saved());
-
-  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), start);
-  advanceBy(4 * kHour);
+TEST_F(VisitTrackerTest, ADepartureLogsTheWholeVisitAndClearsIt) {
+  platform().advertisingIdentifierText().set("AD-ID");
+  platform().application().setBundleIdentifier("com.example.app");
+  platform().device().overrideIdentifierForVendor("VENDOR-ID");
+  tracker_->assignNewCurrentVenue(
+      TRPlace::initWithDictionary(testing::readModelJson("reverse_geocode.json")), now());
+  advanceBy(4 * kHour + 0.2509);  // sent truncated to whole milliseconds: .250
   tracker_->endVisit(now());
   runUntilIdle();
 
-  ASSERT_EQ(delegate_->summary(), std::vector<std::string>{"end A1V1"});
-  EXPECT_EQ(delegate_->events[0].endDate, now());
-  EXPECT_FALSE(tracker_->currentVisit());
+  ASSERT_EQ(delegate_->events.size(), 1u);
+  EXPECT_EQ(delegate_->events[0].kind, "end");
   EXPECT_FALSE(saved()->currentVisit());
   ASSERT_EQ(savedOperationCount(), 1u);
   // The log works on a copy of its own, read on a queue thread while the delegate may change
@@ -130,10 +127,15 @@ TEST_F(VisitTrackerTest, ADepartureEndsLogsAndClearsTheVisit) {
   const auto departure =
       std::dynamic_pointer_cast<MetaOperationDepart>(tracker_->operationsQueue().at(0));
   EXPECT_NE(departure->visit(), delegate_->events[0].visit);
+
   EXPECT_EQ(paths(), std::vector<std::string>{"/v1/logging/visit?api_token=token"});
-  const Json logged = body(0);
-  EXPECT_EQ(logged["end_time"], TRUtils::millisecondsSince1970(now()));
-  EXPECT_EQ(logged["venue_id"], "V1");
+  // Every member, in this order; times in milliseconds.
+  Json expected = Json::parse(R"({"address_id": "a-1009", "app_opened": true,
+      "bundle_id": "com.example.app", "device_id": "AD-ID", "vendor_id": "VENDOR-ID",
+      "start_time": 1767225600000, "end_time": 1767240000250, "geometry_id": "g-77",
+      "lat": 40.741895, "lng": -73.989308, "sdk_version": "", "venue_id": "v-5821"})");
+  expected["sdk_version"] = *TRUtils::version();
+  EXPECT_EQ(body(0).dump(), expected.dump());
 }
 
 }  // namespace

