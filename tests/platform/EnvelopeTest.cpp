@@ -23,17 +23,5 @@ TEST(EnvelopeTest, ChecksumIsCrc32cWithAndWithoutTheProcessorInstruction) {
   }
 }
 
-TEST(EnvelopeTest, OpeningTellsForeignFromDamaged) {
-  const Bytes payload{1, 2, 3, 4, 5};
-  const Bytes sealed = Envelope::seal("TEST", payload);
-  const auto opened = Envelope::open("TEST", sealed);
-  ASSERT_EQ(opened.status, Envelope::Status::kOk);
-  EXPECT_EQ(Bytes(opened.payload.begin(), opened.payload.end()), payload);
-  EXPECT_EQ(Envelope::open("ELSE", sealed).status, Envelope::Status::kForeign);
-  EXPECT_EQ(Envelope::open("TEST", Bytes(sealed.begin(), sealed.end() - 1)).status,
-            Envelope::Status::kDamaged);
-  EXPECT_EQ(Envelope::open("TEST", Bytes{'T', 'E'}).status, Envelope::Status::kDamaged);
-}
-
 }  // namespace
 }  // namespace trevalo::platform

@@ -13,13 +13,6 @@
 namespace trevalo::platform {
 namespace {
 
-// What one handler call saw: the first placemark's name or the error code, and whether it ran
-// on the run loop.
-struct Answered {
-  std::string what;
-  bool onRunLoop = false;
-};
-
 Location at(double latitude, double longitude) {
   return Location(Coordinate{latitude, longitude});
 }
@@ -30,75 +23,37 @@ Placemark named(std::string name) {
   return placemark;
 }
 
-class SimulatedGeocoderTest : public testing::PlatformTest {
- protected:
-  Geocoder::CompletionHandler recordInto(std::vector<Answered>& answers) {
-    return [this, &answers](std::optional<std::vector<Placemark>> placemarks,
-                            std::optional<Error> error) {
-      EXPECT_NE(placemarks.has_value(), error.has_value());
-      std::string what = error                 ? "error " + std::to_string(error->code())
-                         : placemarks->empty() ? "none"
-                                               : placemarks->front().name.value_or("?");
-      answers.push_back({std::move(what), runLoop().isCurrent()});
-    };
-  }
+class SimulatedGeocoderTest : public testing::PlatformTest {};
 
-  SimulatedGeocoder& geocoder() { return platform().geocoder(); }
-};
-
-TEST_F(SimulatedGeocoderTest, ScriptedAnswersGoOutInOrderOnTheRunLoop) {
-  std::vector<Answered> answers;
-  geocoder().enqueueAnswer(std::vector{named("Cafe")});
-  geocoder().enqueueAnswer(Error(Geocoder::kErrorDomain, Geocoder::kErrorNetwork));
-  const auto handed = platform().makeGeocoder();
-  handed->reverseGeocodeLocation(at(1, 2), recordInto(answers));
-  handed->reverseGeocodeLocation(at(3, 4), recordInto(answers));
-  // Never from inside the call: callers may hold locks while they ask.
-  EXPECT_TRUE(answers.empty());
-  runUntilIdle();
-
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_EQ(answers[0].what, "Cafe");
-  EXPECT_EQ(answers[1].what, "error 3");
-  EXPECT_TRUE(answers[0].onRunLoop && answers[1].onRunLoop);
-  ASSERT_EQ(geocoder().requestCount(), 2u);
-  EXPECT_EQ(geocoder().requests()[1].coordinate().latitude, 3);
-  EXPECT_EQ(geocoder().pendingCount(), 0u);
-}
-
-TEST_F(SimulatedGeocoderTest, UnscriptedRequestsWaitToBeAnsweredOrFailed) {
-  std::vector<Answered> answers;
-  geocoder().setResponder([](const Location& location) -> std::optional<SimulatedGeocoder::Answer> {
+TEST_F(SimulatedGeocoderTest, ScriptedThenRespondedOrFailedAnswersGoOutInOrderOnTheRunLoop) {
+  // Each answer as the first placemark's name, "none" or the error code.
+  std::vector<std::string> answers;
+  const auto record = [&](std::optional<std::vector<Placemark>> placemarks,
+                          std::optional<Error> error) {
+    EXPECT_NE(placemarks.has_value(), error.has_value());
+    EXPECT_TRUE(runLoop().isCurrent());
+    answers.push_back(error                 ? "error " + std::to_string(error->code())
+                      : placemarks->empty() ? "none"
+                                            : placemarks->front().name.value_or("?"));
+  };
+  auto& geocoder = platform().geocoder();
+  geocoder.enqueueAnswer(std::vector{named("Cafe")});
+  geocoder.enqueueAnswer(Error(Geocoder::kErrorDomain, Geocoder::kErrorNetwork));
+  geocoder.setResponder([](const Location& location) -> std::optional<SimulatedGeocoder::Answer> {
     if (location.coordinate().latitude == 10) return std::vector<Placemark>{};
     return std::nullopt;
   });
-  geocoder().reverseGeocodeLocation(at(10, 0), recordInto(answers));
-  geocoder().reverseGeocodeLocation(at(20, 0), recordInto(answers));
-  geocoder().reverseGeocodeLocation(at(30, 0), recordInto(answers));
-  geocoder().reverseGeocodeLocation(at(40, 0), recordInto(answers));
-  EXPECT_EQ(geocoder().pendingCount(), 3u);
-
-  EXPECT_TRUE(geocoder().respondToNext(std::vector{named("Later")}));
-  EXPECT_EQ(geocoder().failPending(), 2u);
-  EXPECT_FALSE(geocoder().respondToNext(std::vector<Placemark>{}));
+  const auto handed = platform().makeGeocoder();
+  for (const double latitude : {1, 3, 10, 20, 30})
+    handed->reverseGeocodeLocation(at(latitude, 0), record);
+  // Never from inside the call: callers may hold locks while they ask.
+  EXPECT_TRUE(answers.empty());
+  EXPECT_EQ(geocoder.pendingCount(), 2u);
+  EXPECT_TRUE(geocoder.respondToNext(std::vector{named("Later")}));
+  EXPECT_EQ(geocoder.failPending(), 1u);
   runUntilIdle();
-
-  std::vector<std::string> seen;
-  for (const auto& answer : answers)
-    seen.push_back(answer.what);
-  EXPECT_EQ(seen, (std::vector<std::string>{"none", "Later", "error 2", "error 2"}));
-}
-
-TEST_F(SimulatedGeocoderTest, AGeocoderGoingAwayCancelsWhatIsPending) {
-  std::vector<Answered> answers;
-  {
-    SimulatedGeocoder own(platform().services().runLoop);
-    own.reverseGeocodeLocation(at(1, 1), recordInto(answers));
-    EXPECT_THROW(own.reverseGeocodeLocation(at(1, 1), nullptr), Exception);
-  }
-  runUntilIdle();
-  ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].what, "error " + std::to_string(Geocoder::kErrorCancelled));
+  EXPECT_EQ(answers, (std::vector<std::string>{"Cafe", "error 3", "none", "Later", "error 2"}));
+  EXPECT_EQ(geocoder.requests()[1].coordinate().latitude, 3);
 }
 
 // Linux has no reverse geocoder: the system platform's answers every request, at once, with
@@ -116,9 +71,7 @@ TEST(SystemPlatformGeocoderTest, AnswersEveryRequestWithTheUnavailableError) {
   auto future = answered.get_future();
   ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   const auto [error, onRunLoop] = future.get();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error, Geocoder::unavailableError());
-  EXPECT_FALSE(error->localizedDescription().empty());
+  EXPECT_EQ(error, Geocoder::unavailableError());
   EXPECT_TRUE(onRunLoop);
 }
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <future>
-#include <mutex>
+#include <numeric>
 #include <thread>
 
 #include "support/PlatformTest.h"
@@ -49,39 +49,7 @@ class ScriptedOperation final : public Operation {
 
 class OperationQueueTest : public testing::PlatformTest {};
 
-TEST_F(OperationQueueTest, SerialQueueRunsBlocksOneAtATimeInOrder) {
-  OperationQueue queue;
-  queue.setMaxConcurrentOperationCount(1);
-  std::vector<int> order;
-  for (int i = 0; i < 5; ++i)
-    queue.addOperationWithBlock([&order, i] { order.push_back(i); });
-  EXPECT_EQ(queue.operationCount(), 5u);
-  runUntilIdle();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(queue.operationCount(), 0u);
-}
-
-TEST_F(OperationQueueTest, FailedAsyncOperationStaysAndCanBeStartedAgain) {
-  OperationQueue queue;
-  auto operation = std::make_shared<ScriptedOperation>();
-  queue.addOperation(operation);
-  runUntilIdle();
-  EXPECT_EQ(operation->starts, 1);
-  EXPECT_TRUE(operation->isExecuting());
-
-  operation->complete(false);
-  runUntilIdle();
-  EXPECT_EQ(queue.operationCount(), 1u) << "a failed operation stays in the queue";
-  EXPECT_EQ(operation->starts, 1) << "the queue starts each operation once";
-
-  operation->start();
-  operation->complete(true);
-  runUntilIdle();
-  EXPECT_EQ(operation->starts, 2);
-  EXPECT_EQ(queue.operationCount(), 0u);
-}
-
-TEST_F(OperationQueueTest, SerialQueueWaitsForAnAsyncOperationToStopExecuting) {
+TEST_F(OperationQueueTest, SerialQueueWaitsOnAsyncOperationsAndKeepsFailedOnesToRestart) {
   OperationQueue queue;
   queue.setMaxConcurrentOperationCount(1);
   auto first = std::make_shared<ScriptedOperation>();
@@ -90,63 +58,50 @@ TEST_F(OperationQueueTest, SerialQueueWaitsForAnAsyncOperationToStopExecuting) {
   queue.addOperation(second);
   runUntilIdle();
   EXPECT_EQ(first->starts, 1);
-  EXPECT_EQ(second->starts, 0);
-  first->complete(true);
+  EXPECT_EQ(second->starts, 0) << "the first is still executing";
+
+  first->complete(false);
   runUntilIdle();
+  EXPECT_EQ(queue.operationCount(), 2u) << "a failed operation stays in the queue";
+  EXPECT_EQ(first->starts, 1) << "the queue starts each operation once";
   EXPECT_EQ(second->starts, 1);
+
+  first->start();
+  first->complete(true);
   second->complete(true);
+  runUntilIdle();
+  EXPECT_EQ(first->starts, 2);
+  EXPECT_EQ(queue.operationCount(), 0u);
 }
 
-TEST_F(OperationQueueTest, CancelledOperationFinishesWithoutRunning) {
+TEST_F(OperationQueueTest, CancelledOperationLeavesWithoutRunningAndNoneJoinsTwoQueues) {
   OperationQueue queue;
+  OperationQueue other;
   bool ran = false;
   auto operation = std::make_shared<BlockOperation>([&] { ran = true; });
   operation->cancel();
   queue.addOperation(operation);
+  EXPECT_THROW(other.addOperation(operation), Exception);
+  EXPECT_THROW(other.addOperation(nullptr), Exception);
   runUntilIdle();
   EXPECT_FALSE(ran);
-  EXPECT_TRUE(operation->isFinished());
   EXPECT_EQ(queue.operationCount(), 0u);
 }
 
-TEST_F(OperationQueueTest, AnOperationBelongsToOneQueue) {
-  OperationQueue first;
-  OperationQueue second;
-  auto operation = std::make_shared<ScriptedOperation>();
-  first.addOperation(operation);
-  EXPECT_THROW(second.addOperation(operation), Exception);
-  EXPECT_THROW(second.addOperation(nullptr), Exception);
-  runUntilIdle();
-  operation->complete(true);
-}
-
-TEST(OperationQueueThreadsTest, ConcurrentOperationsOnAThreadPoolAllFinishAndLeave) {
-  OperationQueue queue(std::make_shared<ThreadPool>(4));
-  constexpr int kCount = 200;
-  std::atomic<int> done = 0;
-  std::promise<void> all;
-  for (int i = 0; i < kCount; ++i) {
-    queue.addOperationWithBlock([&] {
-      if (++done == kCount) all.set_value();
-    });
-  }
-  ASSERT_EQ(all.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  for (int i = 0; i < 1000 && queue.operationCount() > 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_EQ(queue.operationCount(), 0u);
-}
-
-TEST(OperationQueueThreadsTest, SerialQueueOnAThreadPoolNeverOverlaps) {
-  OperationQueue queue(std::make_shared<ThreadPool>(4));
-  queue.setMaxConcurrentOperationCount(1);
+TEST(OperationQueueThreadsTest, OnAThreadPoolASerialQueueNeverOverlapsAndAllOperationsLeave) {
+  const auto pool = std::make_shared<ThreadPool>(4);
+  OperationQueue concurrent(pool);
+  OperationQueue serial(pool);
+  serial.setMaxConcurrentOperationCount(1);
   std::atomic<int> inside = 0;
   std::atomic<int> overlaps = 0;
+  std::atomic<int> done = 0;
   std::vector<int> order;  // touched only inside the serial operations
   std::promise<void> all;
   constexpr int kCount = 100;
   for (int i = 0; i < kCount; ++i) {
-    queue.addOperationWithBlock([&, i] {
+    concurrent.addOperationWithBlock([&] { ++done; });
+    serial.addOperationWithBlock([&, i] {
       if (++inside > 1) ++overlaps;
       order.push_back(i);
       --inside;
@@ -154,10 +109,14 @@ TEST(OperationQueueThreadsTest, SerialQueueOnAThreadPoolNeverOverlaps) {
     });
   }
   ASSERT_EQ(all.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  for (int i = 0; i < 1000 && concurrent.operationCount() + serial.operationCount() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(concurrent.operationCount() + serial.operationCount(), 0u);
+  EXPECT_EQ(done, kCount);
   EXPECT_EQ(overlaps, 0);
-  ASSERT_EQ(order.size(), static_cast<std::size_t>(kCount));
-  for (int i = 0; i < kCount; ++i)
-    EXPECT_EQ(order[i], i);
+  std::vector<int> expected(kCount);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(order, expected);
 }
 
 }  // namespace

@@ -26,52 +26,27 @@ HttpRequest to(std::string url) {
   return request;
 }
 
-TEST(SimulatedHttpTransportTest, AnswersEachPendingRequestOnceInAnyOrder) {
+TEST(SimulatedHttpTransportTest, AnswersEachRequestOnceInAnyOrderAndCancelsTheRestWhenGone) {
   std::vector<Outcome> outcomes;  // outlives the transport, which cancels what is left
-  SimulatedHttpTransport transport;
-  transport.send(to("http://a"), recordInto(outcomes));
-  transport.send(to("http://b"), recordInto(outcomes));
-  transport.send(to("http://c"), recordInto(outcomes));
-  const auto pending = transport.pendingRequests();
-  ASSERT_EQ(pending.size(), 3u);
-  EXPECT_EQ(pending[1].request.url, "http://b");
-
-  EXPECT_TRUE(transport.respond(pending[1].identifier, SimulatedHttpTransport::response(204)));
-  EXPECT_FALSE(transport.respond(pending[1].identifier, SimulatedHttpTransport::response(200)));
-  EXPECT_TRUE(transport.respondToNext(Error("net", 7)));  // the oldest: "a"
-  EXPECT_EQ(transport.pendingRequests().front().request.url, "http://c");
-  EXPECT_EQ(transport.sentCount(), 3u);
-
-  ASSERT_EQ(outcomes.size(), 2u);
-  EXPECT_EQ(outcomes[0].status, 204);
-  EXPECT_FALSE(outcomes[0].errorCode);
-  EXPECT_EQ(outcomes[1].errorCode, 7);
-}
-
-TEST(SimulatedHttpTransportTest, ResponderAnswersAtOnceOrLeavesPending) {
-  std::vector<Outcome> outcomes;
-  SimulatedHttpTransport transport;
-  transport.setResponder([](const HttpRequest& r) -> std::optional<SimulatedHttpTransport::Answer> {
-    if (r.url == "http://known") return SimulatedHttpTransport::response(200, "{}");
-    return std::nullopt;
-  });
-  transport.send(to("http://known"), recordInto(outcomes));
-  transport.send(to("http://unknown"), recordInto(outcomes));
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_EQ(outcomes[0].status, 200);
-  EXPECT_EQ(transport.pendingCount(), 1u);
-}
-
-TEST(SimulatedHttpTransportTest, DestructionCancelsWhatIsPending) {
-  std::vector<Outcome> outcomes;
   {
     SimulatedHttpTransport transport;
     transport.send(to("http://a"), recordInto(outcomes));
     transport.send(to("http://b"), recordInto(outcomes));
+    transport.send(to("http://c"), recordInto(outcomes));
+    const auto pending = transport.pendingRequests();
+    ASSERT_EQ(pending.size(), 3u);
+    EXPECT_EQ(pending[1].request.url, "http://b");
+
+    EXPECT_TRUE(transport.respond(pending[1].identifier, SimulatedHttpTransport::response(204)));
+    EXPECT_FALSE(transport.respond(pending[1].identifier, SimulatedHttpTransport::response(200)));
+    EXPECT_TRUE(transport.respondToNext(Error("net", 7)));  // the oldest: "a"
+    EXPECT_EQ(transport.pendingRequests().front().request.url, "http://c");
   }
-  ASSERT_EQ(outcomes.size(), 2u);
-  for (const auto& outcome : outcomes)
-    EXPECT_EQ(outcome.errorCode, HttpTransport::kErrorCancelled);
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_EQ(outcomes[0].status, 204);
+  EXPECT_FALSE(outcomes[0].errorCode);
+  EXPECT_EQ(outcomes[1].errorCode, 7);
+  EXPECT_EQ(outcomes[2].errorCode, HttpTransport::kErrorCancelled);
 }
 
 }  // namespace
