@@ -48,6 +48,27 @@ TEST_F(LocationAnalyzerTest, AFreshFixIsScoredOnAccuracyCourseAndSpeed) {
   }
 }
 
+TEST_F(LocationAnalyzerTest, OutdoorFixesAgeTheIndoorOnes) {
+  warmUp();
+  const auto fixAt = [&](double north, FixKind kind) {
+    advanceBy(1.0);
+    feed(metres(0, north), kind);
+    return context().indoorArray.size();
+  };
+  for (int i = 0; i < 7; ++i)
+    fixAt(10000.0 + 1000.0 * i, FixKind{70.0, 90.0, 1.4});  // poor enough alone
+  ASSERT_EQ(context().indoorArray.size(), 7u);
+  // Every second outdoor fix drops the oldest (the warm-up made this first one even), and at
+  // most five are kept.
+  std::vector<std::size_t> sizes;
+  for (int i = 0; i < 4; ++i)
+    sizes.push_back(fixAt(20000.0 + 1000.0 * i, testing::kOutdoors));
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{5, 5, 4, 4}));
+  // None is kept once two minutes old.
+  advanceBy(119.0);
+  EXPECT_EQ(fixAt(30000.0, testing::kOutdoors), 0u);
+}
+
 TEST_F(LocationAnalyzerTest, ModeChangeExitsReportsThenEnters) {
   warmUp();
   analyzer->changeModeTo(TRModeBurst);

@@ -50,12 +50,15 @@ TEST(TRMotionControlAnalysisTest, CrossingCountsDecideAtTheMargins) {
     int ripple;
     double coarse;
     TRActivityMode mode;
-    bool turnedOver = false;  // face down from sample 15: the check at sample 20 rejects all
+    // From sample 15 the phone lies face down (z = 1) or falls (z = 0); either way the check
+    // at sample 20 rejects the window.
+    double zFrom15 = -1.0;
   };
   const Case cases[] = {
-      {13, 7, 0, 13.0, TRActivityModeStationary},  {14, 7, 41, 14.0, TRActivityModeWalking},
-      {14, 7, 42, 14.0, TRActivityModeStationary}, {2, 5, 0, 1.0, TRActivityModeStationary},
-      {2, 6, 0, 2.0, TRActivityModeStationary},    {14, 7, 0, 0.0, TRActivityModeStationary, true}};
+      {13, 7, 0, 13.0, TRActivityModeStationary},    {14, 7, 41, 14.0, TRActivityModeWalking},
+      {14, 7, 42, 14.0, TRActivityModeStationary},   {2, 5, 0, 1.0, TRActivityModeStationary},
+      {2, 6, 0, 2.0, TRActivityModeStationary},      {14, 7, 0, 0.0, TRActivityModeStationary, 1.0},
+      {14, 7, 0, 0.0, TRActivityModeStationary, 0.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << c.pulses << " pulses " << c.spacing << " samples apart, ripple " << c.ripple);
@@ -71,12 +74,13 @@ TEST(TRMotionControlAnalysisTest, CrossingCountsDecideAtTheMargins) {
     for (int i = 0; i <= c.ripple; ++i) {
       window.at(static_cast<std::size_t>(i)).acceleration.y = i % 2 == 0 ? -0.03 : 0.03;
     }
-    for (std::size_t i = 15; c.turnedOver && i < window.size(); ++i)
-      window[i].acceleration.z = 1.0;
+    const bool rejected = c.zFrom15 != -1.0;
+    for (std::size_t i = 15; rejected && i < window.size(); ++i)
+      window[i].acceleration.z = c.zFrom15;
     const auto analysis = analyse(window);
     EXPECT_EQ(analysis.coarseCrossings, c.coarse);
     // A rejected window keeps the fine crossings counted before the check: three pulses.
-    EXPECT_EQ(analysis.fineCrossings, c.turnedOver ? 3 : c.pulses + c.ripple);
+    EXPECT_EQ(analysis.fineCrossings, rejected ? 3 : c.pulses + c.ripple);
     EXPECT_EQ(analysis.mode, c.mode);
   }
 }

@@ -93,6 +93,25 @@ TEST_F(StrategiesStateMachineTest, CarReentersEvery170sSilentlyWithAFreshTimer) 
   EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeCar);
 }
 
+TEST_F(StrategiesStateMachineTest, SomeStrategiesStayPutAndACustomSettingRewritesTheRecord) {
+  for (const auto type : {StrategyTypeInitial, StrategyTypeBurst, StrategyTypeGeofence}) {
+    machine_->changeStrategy(type, {});
+    advanceBy(3600.0);
+    EXPECT_EQ(machine_->currentStrategyType(), type);
+  }
+
+  TRStateMachingeContext custom;
+  custom.customSetting = TRSetting(TRSettingTypeMedium);
+  const auto told = delegate_->steps.size();
+  machine_->changeStrategy(StrategyTypeHighWalking, custom);
+  machine_->changeStrategy(StrategyTypeHighWalking, custom);  // same type: told again
+  EXPECT_EQ(delegate_->steps.size(), told + 2);
+  const auto record = machine_->strategies().at(StrategyTypeHighWalking);
+  EXPECT_EQ(record.desiredAccuracy, custom.customSetting->desiredAccuracy);
+  EXPECT_EQ(record.distanceFilter, custom.customSetting->distanceFilter);
+  EXPECT_NE(record.distanceFilter, LocationManagerStrategy::modeHighWalking().distanceFilter);
+}
+
 TEST_F(StrategiesStateMachineTest, UnknownTypesAndModesRaiseByNameAndChangeNothing) {
   startIn(TRModeWalking);  // LowWalking until 170 s
   const Steps steps = delegate_->steps;

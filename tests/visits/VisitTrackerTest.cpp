@@ -6,6 +6,7 @@
 
 #include "model/ModelTestSupport.h"
 #include "trevalo/platform/Geocoder.h"
+#include "trevalo/visits/operations/MetaOperationGetVenueByLocations.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {
@@ -58,6 +59,28 @@ TEST_F(VisitTrackerTest, AServiceAnswerBringsLaterStaysBackToTheService) {
   EXPECT_TRUE(std::dynamic_pointer_cast<MetaOperationGetVenueByLocations>(next));
   EXPECT_EQ(paths().back(), kResolve);
   EXPECT_EQ(platform().geocoder().requestCount(), 1u);
+}
+
+TEST_F(VisitTrackerTest, EqualDescriptorsLeaveTheListTogether) {
+  const auto descriptor = [&](double shift, bool longer) {
+    auto stay = testing::stayAt(40.0 + shift, -73.0);
+    if (longer) stay.push_back(stay.back());
+    return std::make_shared<MetaOperationGetVenueByLocations>(tracker_, stay, now(), std::nullopt);
+  };
+  const auto first = descriptor(0.0, false);
+  const auto near = descriptor(5e-7, false);
+  const auto moved = descriptor(2e-6, false);
+  const auto longer = descriptor(0.0, true);
+  EXPECT_TRUE(first->isEqual(near.get()));
+  EXPECT_FALSE(first->isEqual(moved.get()));
+  EXPECT_FALSE(first->isEqual(longer.get()));
+
+  for (const auto& operation : {first, near, moved, longer})
+    tracker_->addOperation(operation);
+  tracker_->removeFromOperation(first);
+  EXPECT_EQ(tracker_->operationsQueue(),
+            (std::vector<std::shared_ptr<MetaOperationBase>>{moved, longer}));
+  EXPECT_EQ(savedOperationCount(), 2u);
 }
 
 TEST_F(VisitTrackerTest, WithoutAGeocoderTheFallbackIsDroppedRatherThanRetriedForEver) {
