@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "trevalo/platform/ArchiveError.h"
 #include "trevalo/platform/KeyedArchiver.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "visits/VisitTestSupport.h"
@@ -41,6 +42,26 @@ class ForgedTracker final : public platform::Archivable {
 
 std::shared_ptr<TRCachedVisit> visitAt(const std::string& venueId) {
   return TRCachedVisit::initWithResult(testing::placeWith("A", venueId), Date(1000), true);
+}
+
+// A record under the cached visit's name that holds none of its members.
+class EmptyVisitRecord final : public platform::Archivable {
+ public:
+  std::string archiveClassName() const override { return TRCachedVisit::kArchiveClassName; }
+  void encodeWithCoder(platform::KeyedArchiver&) const override {}
+};
+
+TEST(TRCachedVisitTest, TruncatesToMillisecondsAndRefusesAnArchiveWithoutItsStart) {
+  const auto visit =
+      TRCachedVisit::initWithResult(testing::placeWith("A", "V"), Date(1500000000.9999), true);
+  const Json body = visit->dictionaryRepresentation();
+  EXPECT_EQ(body.at("start_time"), 1500000000999);
+  EXPECT_EQ(body.at("end_time"), 0);  // an open visit
+
+  const auto bytes =
+      platform::KeyedArchiver::archivedDataWithRootObject(std::make_shared<EmptyVisitRecord>());
+  EXPECT_THROW(platform::KeyedUnarchiver::unarchiveObjectOfClass<TRCachedVisit>(bytes),
+               platform::ArchiveError);
 }
 
 TEST_F(VisitTrackerTest, ARestartRunsThePendingWorkAgainInListOrder) {
