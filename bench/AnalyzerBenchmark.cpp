@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "trevalo/analyzer/TRGeofencesManager.h"
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "analyzer/TRGeofencesManager.h"
+#include "analyzer/TRLocationAnalyzer.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <system_error>
 #include <vector>
 
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/platform/HttpTransport.h"
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/vell/TRVellLocation.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "vell/TRVellLocation.h"
 
 namespace {
 

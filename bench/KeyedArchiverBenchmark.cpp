@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace {
 

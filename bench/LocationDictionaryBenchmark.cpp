@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "trevalo/networking/LocationDictionary.h"
+#include "json/LocationDictionary.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "model/shape/TRLocation.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/model/TRPlace.h"
-#include "trevalo/model/shape/TRLocation.h"
 #include "trevalo/model/shape/TRSinglePolygon.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "trevalo/motion/TRMotionControl.h"
-#include "trevalo/platform/MotionScript.h"
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "motion/TRMotionControl.h"
+#include "trevalo/platform/simulated/MotionScript.h"
+#include "vell/ExtraLocationInfoCollector.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "trevalo/networking/SessionRequestBuilder.h"
-#include "trevalo/networking/SessionResponseChecker.h"
-#include "trevalo/networking/TRNetworkClient.h"
-#include "trevalo/platform/CurlHttpTransport.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "networking/SessionRequestBuilder.h"
+#include "networking/SessionResponseChecker.h"
+#include "networking/TRNetworkClient.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace {
 

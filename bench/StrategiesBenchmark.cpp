@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/strategies/StrategiesStateMachine.h"
-#include "trevalo/strategies/TRKeepAliveLoop.h"
+#include "strategies/StrategiesStateMachine.h"
+#include "strategies/TRKeepAliveLoop.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace {
 

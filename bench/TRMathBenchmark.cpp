@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "trevalo/vell/TRMath.h"
+#include "vell/TRMath.h"
 
 namespace {
 

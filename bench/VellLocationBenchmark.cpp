@@ -7,11 +7,11 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRVellLocation.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "utils/TRUtils.h"
+#include "vell/TRVellLocation.h"
 
 namespace {
 

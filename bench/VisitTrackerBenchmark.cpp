@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "trevalo/networking/TRNetworkClient.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/visits/VisitTracker.h"
+#include "networking/TRNetworkClient.h"
+#include "platform/KeyedArchiver.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "visits/VisitTracker.h"
 
 namespace {
 

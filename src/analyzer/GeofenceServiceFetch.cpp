@@ -1,6 +1,6 @@
 // The geofence manager's default way of asking the service for geofences.
-#include "trevalo/analyzer/TRGeofencesManager.h"
-#include "trevalo/networking/TRNetworkClient.h"
+#include "analyzer/TRGeofencesManager.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
 

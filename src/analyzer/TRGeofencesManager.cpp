@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/TRGeofencesManager.h"
+#include "analyzer/TRGeofencesManager.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,11 +8,11 @@
 #include <utility>
 
 #include "model/ModelValues.h"
-#include "trevalo/platform/ArchiveError.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRMath.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+#include "utils/TRUtils.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

@@ -1,11 +1,11 @@
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzer.h"
 
 #include <utility>
 
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRMath.h"
+#include "utils/TRUtils.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

@@ -1,11 +1,11 @@
-#include "trevalo/analyzer/TRLocationAnalyzerContext.h"
+#include "analyzer/TRLocationAnalyzerContext.h"
 
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRMath.h"
+#include "utils/TRUtils.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

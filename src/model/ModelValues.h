@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "json/ParserUtils.h"
 #include "platform/TextFormat.h"
 #include "trevalo/Json.h"
-#include "trevalo/networking/ParserUtils.h"
 
 // Small readers and text helpers that the model records share.
 namespace trevalo::model_detail {

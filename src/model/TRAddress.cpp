@@ -1,10 +1,10 @@
 #include "trevalo/model/TRAddress.h"
 
+#include "json/ParserUtils.h"
 #include "model/ModelValues.h"
-#include "trevalo/networking/ParserUtils.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Device.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -2,10 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json/ParserUtils.h"
 #include "model/ModelValues.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

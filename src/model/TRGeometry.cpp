@@ -1,12 +1,12 @@
 #include "trevalo/model/TRGeometry.h"
 
+#include "json/ParserUtils.h"
 #include "model/ModelValues.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/model/shape/TRMultiPolygon.h"
 #include "trevalo/model/shape/TRPoint.h"
 #include "trevalo/model/shape/TRSinglePolygon.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,7 +1,7 @@
 #include "trevalo/model/TRPerson.h"
 
+#include "json/ParserUtils.h"
 #include "model/ModelValues.h"
-#include "trevalo/networking/ParserUtils.h"
 
 namespace trevalo {
 

@@ -5,10 +5,10 @@
 #include <cctype>
 #include <string_view>
 
+#include "json/ParserUtils.h"
 #include "model/ModelValues.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

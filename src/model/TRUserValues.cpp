@@ -4,12 +4,12 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "json/ParserUtils.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Platform.h"
 #include "trevalo/utils/TRConstants.h"
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 
 namespace trevalo {
 

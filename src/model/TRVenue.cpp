@@ -1,9 +1,9 @@
 #include "trevalo/model/TRVenue.h"
 
 #include "model/ModelValues.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Device.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

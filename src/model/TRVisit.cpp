@@ -1,9 +1,9 @@
 #include "trevalo/model/TRVisit.h"
 
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/visits/TRCachedVisit.h"
+#include "json/ParserUtils.h"
+#include "model/TRCachedVisit.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,4 +1,4 @@
-#include "trevalo/motion/TRMotionControl.h"
+#include "motion/TRMotionControl.h"
 
 #include <algorithm>
 #include <array>
@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/RunLoopExecutor.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/OperationQueue.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/platform/RunLoopExecutor.h"
 #include "trevalo/utils/TRLogger.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
-#include "trevalo/vell/TRMath.h"
+#include "utils/TRUtils.h"
+#include "vell/ExtraLocationInfoCollector.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

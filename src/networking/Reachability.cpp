@@ -1,4 +1,4 @@
-#include "trevalo/networking/Reachability.h"
+#include "networking/Reachability.h"
 
 #include <any>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "trevalo/networking/SessionRequestBuilder.h"
+#include "networking/SessionRequestBuilder.h"
 
 #include <nlohmann/json.hpp>
 #include <string>

@@ -1,10 +1,10 @@
-#include "trevalo/networking/SessionResponseChecker.h"
+#include "networking/SessionResponseChecker.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 #include "utils/TextScanning.h"
 
 namespace trevalo {

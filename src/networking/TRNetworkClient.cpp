@@ -1,11 +1,11 @@
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 
 #include <atomic>
 #include <nlohmann/json.hpp>
 #include <utility>
 
 #include "UrlParts.h"
-#include "trevalo/networking/SessionResponseChecker.h"
+#include "networking/SessionResponseChecker.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/HttpTransport.h"
 #include "trevalo/platform/Platform.h"

@@ -5,18 +5,18 @@
 #include <utility>
 
 #include "UrlEncoding.h"
+#include "json/LocationDictionary.h"
+#include "json/ParserUtils.h"
+#include "model/TRCachedVisit.h"
+#include "networking/SessionRequestBuilder.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/model/TRFilter.h"
 #include "trevalo/model/TRSearchRequest.h"
-#include "trevalo/networking/LocationDictionary.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/networking/SessionRequestBuilder.h"
-#include "trevalo/networking/TRNetworkClient.h"
 #include "trevalo/platform/Application.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRVellLocation.h"
-#include "trevalo/visits/TRCachedVisit.h"
+#include "utils/TRUtils.h"
+#include "vell/TRVellLocation.h"
 
 namespace trevalo {
 

@@ -1,4 +1,4 @@
-#include "trevalo/platform/ArchiveRegistry.h"
+#include "platform/ArchiveRegistry.h"
 
 namespace trevalo::platform {
 

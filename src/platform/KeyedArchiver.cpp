@@ -1,4 +1,4 @@
-#include "trevalo/platform/KeyedArchiver.h"
+#include "platform/KeyedArchiver.h"
 
 #include <string_view>
 #include <typeindex>

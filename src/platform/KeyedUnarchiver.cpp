@@ -1,4 +1,4 @@
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 #include <cmath>
 #include <limits>

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/BlockOperation.h"
 #include "platform/OperationQueueCore.h"
-#include "trevalo/platform/BlockOperation.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
 

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
+#include "platform/DefaultPlatform.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/SystemPlatform.h"
 
 namespace trevalo::platform {
 
@@ -48,7 +48,7 @@ std::shared_ptr<Platform> Platform::currentShared() {
   auto& state = installation();
   const std::lock_guard lock(state.mutex);
   if (!state.platform) {
-    state.platform = SystemPlatform::make();
+    state.platform = makeDefaultPlatform();
     state.fast.store(state.platform.get(), std::memory_order_release);
   }
   return state.platform;

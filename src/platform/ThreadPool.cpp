@@ -1,4 +1,4 @@
-#include "trevalo/platform/ThreadPool.h"
+#include "platform/ThreadPool.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "trevalo/strategies/LocationManagerStrategy.h"
+#include "strategies/LocationManagerStrategy.h"
 
 #include <charconv>
 #include <limits>

@@ -1,14 +1,14 @@
-#include "trevalo/strategies/StrategiesStateMachine.h"
+#include "strategies/StrategiesStateMachine.h"
 
 #include <charconv>
 #include <utility>
 
+#include "platform/RunLoopDispatch.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/platform/Timer.h"
 #include "trevalo/utils/TRLogger.h"
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 
 namespace trevalo {
 

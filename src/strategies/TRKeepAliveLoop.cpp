@@ -1,10 +1,10 @@
-#include "trevalo/strategies/TRKeepAliveLoop.h"
+#include "strategies/TRKeepAliveLoop.h"
 
 #include <atomic>
 #include <utility>
 
+#include "platform/RunLoopDispatch.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/platform/Timer.h"
 
 namespace trevalo {

@@ -1,4 +1,4 @@
-#include "trevalo/utils/LogSender.h"
+#include "utils/LogSender.h"
 
 namespace trevalo {
 

@@ -1,4 +1,4 @@
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 
 #include <array>
 #include <cmath>
@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "TrevaloVersion.h"
-#include "trevalo/platform/ArchiveError.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Platform.h"
 #include "utils/TextScanning.h"
 

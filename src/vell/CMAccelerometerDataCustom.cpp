@@ -1,10 +1,10 @@
-#include "trevalo/vell/CMAccelerometerDataCustom.h"
+#include "vell/CMAccelerometerDataCustom.h"
 
 #include <nlohmann/json.hpp>
 
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "json/ParserUtils.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,12 +1,12 @@
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "vell/ExtraLocationInfoCollector.h"
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/utils/TRUtils.h"
+#include "json/ParserUtils.h"
+#include "utils/TRUtils.h"
 #include "vell/SampleListJson.h"
 
 namespace trevalo {

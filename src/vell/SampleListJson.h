@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "json/ParserUtils.h"
 #include "trevalo/Json.h"
-#include "trevalo/networking/ParserUtils.h"
 
 namespace trevalo::vell_detail {
 

@@ -1,4 +1,4 @@
-#include "trevalo/vell/TRVector.h"
+#include "vell/TRVector.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,19 +1,19 @@
-#include "trevalo/vell/TRVellLocation.h"
+#include "vell/TRVellLocation.h"
 
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "trevalo/networking/LocationDictionary.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/ArchiveError.h"
+#include "json/LocationDictionary.h"
+#include "json/ParserUtils.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/CLHeadingCustom.h"
-#include "trevalo/vell/CMAccelerometerDataCustom.h"
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "utils/TRUtils.h"
+#include "vell/CLHeadingCustom.h"
+#include "vell/CMAccelerometerDataCustom.h"
+#include "vell/ExtraLocationInfoCollector.h"
 #include "vell/SampleListJson.h"
 
 namespace trevalo {

@@ -1,4 +1,4 @@
-#include "trevalo/visits/VisitTracker.h"
+#include "visits/VisitTracker.h"
 
 #include <algorithm>
 #include <any>
@@ -6,21 +6,21 @@
 #include <sstream>
 #include <utility>
 
-#include "trevalo/networking/Reachability.h"
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/Reachability.h"
+#include "networking/TRNetworkClient.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
+#include "platform/RunLoopDispatch.h"
 #include "trevalo/platform/Application.h"
-#include "trevalo/platform/ArchiveError.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Geocoder.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/OperationQueue.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/platform/RunLoopDispatch.h"
 #include "trevalo/utils/TRLogger.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/visits/operations/MetaOperationDepart.h"
-#include "trevalo/visits/operations/TROperationFactory.h"
+#include "utils/TRUtils.h"
+#include "visits/operations/MetaOperationDepart.h"
+#include "visits/operations/TROperationFactory.h"
 
 namespace trevalo {
 

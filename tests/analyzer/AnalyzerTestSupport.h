@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/TRGeofenceDelegate.h"
+#include "analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzerDelegate.h"
+#include "analyzer/modes/TRWalkingMode.h"
 #include "support/PlatformTest.h"
-#include "trevalo/analyzer/TRGeofenceDelegate.h"
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
-#include "trevalo/analyzer/TRLocationAnalyzerDelegate.h"
-#include "trevalo/analyzer/modes/TRWalkingMode.h"
 #include "trevalo/platform/Location.h"
-#include "trevalo/vell/TRMath.h"
-#include "trevalo/vell/TRVellLocation.h"
+#include "vell/TRMath.h"
+#include "vell/TRVellLocation.h"
 
 namespace trevalo::testing {
 

@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/TRGeofencesManager.h"
+#include "analyzer/TRGeofencesManager.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "AnalyzerTestSupport.h"
-#include "trevalo/networking/TRNetworkClient.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/SimulatedHttpTransport.h"
+#include "networking/TRNetworkClient.h"
+#include "platform/KeyedArchiver.h"
+#include "trevalo/platform/simulated/SimulatedHttpTransport.h"
 
 namespace trevalo {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "AnalyzerTestSupport.h"
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 
 namespace trevalo {
 namespace {

@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzer.h"
 
 #include <gtest/gtest.h>
 

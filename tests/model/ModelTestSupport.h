@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/Json.h"
 #include "trevalo/model/TRAddress.h"
 #include "trevalo/model/TREvent.h"
@@ -19,8 +21,6 @@
 #include "trevalo/model/shape/TRMultiPolygon.h"
 #include "trevalo/model/shape/TRPoint.h"
 #include "trevalo/model/shape/TRSinglePolygon.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 // Helpers for the model tests: service answers from tests/data/model, archive round trips, and
 // "snapshots" that spell out every field of a record as JSON, so that two records can be

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "model/ModelTestSupport.h"
-#include "trevalo/model/shape/TRLocation.h"
-#include "trevalo/platform/ArchiveError.h"
+#include "model/shape/TRLocation.h"
+#include "platform/ArchiveError.h"
 
 namespace trevalo {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/PlatformTest.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo {
 namespace {

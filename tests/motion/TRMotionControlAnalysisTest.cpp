@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "trevalo/motion/TRMotionControl.h"
+#include "motion/TRMotionControl.h"
 
 namespace trevalo {
 namespace {

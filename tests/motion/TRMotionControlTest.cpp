@@ -1,4 +1,4 @@
-#include "trevalo/motion/TRMotionControl.h"
+#include "motion/TRMotionControl.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 
 #include "support/PlatformTest.h"
 #include "support/TemporaryDirectory.h"
-#include "trevalo/platform/SimulatedMotionSensors.h"
-#include "trevalo/platform/SystemPlatform.h"
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "trevalo/platform/linux/SystemPlatform.h"
+#include "trevalo/platform/simulated/SimulatedMotionSensors.h"
+#include "vell/ExtraLocationInfoCollector.h"
 
 namespace trevalo {
 namespace {

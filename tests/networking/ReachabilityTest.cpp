@@ -1,12 +1,12 @@
-#include "trevalo/networking/Reachability.h"
+#include "networking/Reachability.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "platform/NetworkSnapshot.h"
+#include "platform/linux/NetworkSnapshot.h"
 #include "support/PlatformTest.h"
-#include "trevalo/platform/LinuxReachabilitySource.h"
+#include "trevalo/platform/linux/LinuxReachabilitySource.h"
 
 namespace trevalo {
 namespace {

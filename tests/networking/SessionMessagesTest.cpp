@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "networking/SessionResponseChecker.h"
 #include "networking/UrlEncoding.h"
-#include "trevalo/networking/SessionResponseChecker.h"
 
 // What goes on the wire: encodings in URLs, and how answers are checked.
 namespace trevalo {

@@ -5,11 +5,11 @@
 #include <thread>
 
 #include "networking/LoopbackServer.h"
+#include "networking/SessionRequestBuilder.h"
+#include "networking/TRNetworkClient.h"
 #include "support/PlatformTest.h"
-#include "trevalo/networking/SessionRequestBuilder.h"
-#include "trevalo/networking/TRNetworkClient.h"
-#include "trevalo/platform/CurlHttpTransport.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo {
 namespace {

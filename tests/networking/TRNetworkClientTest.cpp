@@ -1,4 +1,4 @@
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,15 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "model/TRCachedVisit.h"
+#include "networking/SessionRequestBuilder.h"
 #include "support/PlatformTest.h"
 #include "trevalo/model/TRFilter.h"
 #include "trevalo/model/TRPlace.h"
 #include "trevalo/model/TRSearchRequest.h"
-#include "trevalo/networking/SessionRequestBuilder.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/vell/TRVellLocation.h"
-#include "trevalo/visits/TRCachedVisit.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "vell/TRVellLocation.h"
 
 namespace trevalo {
 namespace {

@@ -1,4 +1,4 @@
-#include "trevalo/platform/CurlHttpTransport.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

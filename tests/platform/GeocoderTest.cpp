@@ -7,8 +7,8 @@
 
 #include "support/PlatformTest.h"
 #include "support/TemporaryDirectory.h"
-#include "trevalo/platform/SimulatedGeocoder.h"
-#include "trevalo/platform/SystemPlatform.h"
+#include "trevalo/platform/linux/SystemPlatform.h"
+#include "trevalo/platform/simulated/SimulatedGeocoder.h"
 
 namespace trevalo::platform {
 namespace {

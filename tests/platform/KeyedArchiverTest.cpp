@@ -1,4 +1,4 @@
-#include "trevalo/platform/KeyedArchiver.h"
+#include "platform/KeyedArchiver.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/KeyedUnarchiver.h"
 #include "support/PlatformTest.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo::platform {
 namespace {

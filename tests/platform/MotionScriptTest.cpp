@@ -1,13 +1,13 @@
-#include "trevalo/platform/MotionScript.h"
+#include "trevalo/platform/simulated/MotionScript.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
 
-#include "trevalo/platform/AltitudeScript.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/MotionActivityScript.h"
+#include "trevalo/platform/simulated/AltitudeScript.h"
+#include "trevalo/platform/simulated/MotionActivityScript.h"
 
 namespace trevalo::platform {
 namespace {

@@ -7,10 +7,10 @@
 #include <numeric>
 #include <thread>
 
+#include "platform/BlockOperation.h"
+#include "platform/ThreadPool.h"
 #include "support/PlatformTest.h"
-#include "trevalo/platform/BlockOperation.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/ThreadPool.h"
 
 namespace trevalo::platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <future>
 #include <thread>
 
-#include "trevalo/platform/SystemClock.h"
+#include "trevalo/platform/linux/SystemClock.h"
 
 namespace trevalo::platform {
 namespace {

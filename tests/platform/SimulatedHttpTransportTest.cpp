@@ -1,4 +1,4 @@
-#include "trevalo/platform/SimulatedHttpTransport.h"
+#include "trevalo/platform/simulated/SimulatedHttpTransport.h"
 
 #include <gtest/gtest.h>
 

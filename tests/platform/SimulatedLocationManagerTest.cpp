@@ -1,4 +1,4 @@
-#include "trevalo/platform/SimulatedLocationManager.h"
+#include "trevalo/platform/simulated/SimulatedLocationManager.h"
 
 #include <gtest/gtest.h>
 

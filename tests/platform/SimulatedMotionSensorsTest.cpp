@@ -1,4 +1,4 @@
-#include "trevalo/platform/SimulatedMotionSensors.h"
+#include "trevalo/platform/simulated/SimulatedMotionSensors.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "strategies/StrategiesStateMachine.h"
 #include "support/TemporaryDirectory.h"
-#include "trevalo/platform/SystemPlatform.h"
-#include "trevalo/strategies/StrategiesStateMachine.h"
+#include "trevalo/platform/linux/SystemPlatform.h"
 
 namespace trevalo {
 namespace {

@@ -1,4 +1,4 @@
-#include "trevalo/strategies/StrategiesStateMachine.h"
+#include "strategies/StrategiesStateMachine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "trevalo/strategies/TRKeepAliveLoop.h"
+#include "strategies/TRKeepAliveLoop.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "support/TemporaryDirectory.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo::testing {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/PlatformTest.h"
-#include "trevalo/utils/LogSender.h"
+#include "utils/LogSender.h"
 
 namespace trevalo {
 namespace {

@@ -1,4 +1,4 @@
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 
 #include <gtest/gtest.h>
 

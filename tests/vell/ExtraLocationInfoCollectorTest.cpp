@@ -1,4 +1,4 @@
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "vell/ExtraLocationInfoCollector.h"
 
 #include <gtest/gtest.h>
 

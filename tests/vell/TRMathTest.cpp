@@ -1,4 +1,4 @@
-#include "trevalo/vell/TRMath.h"
+#include "vell/TRMath.h"
 
 #include <gtest/gtest.h>
 

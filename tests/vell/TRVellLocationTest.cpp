@@ -1,4 +1,4 @@
-#include "trevalo/vell/TRVellLocation.h"
+#include "vell/TRVellLocation.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,13 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "json/LocationDictionary.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "support/PlatformTest.h"
-#include "trevalo/networking/LocationDictionary.h"
-#include "trevalo/platform/ArchiveError.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
-#include "trevalo/vell/ExtraLocationInfoCollector.h"
+#include "vell/ExtraLocationInfoCollector.h"
 
 namespace trevalo {
 namespace {

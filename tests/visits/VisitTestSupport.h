@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "networking/TRNetworkClient.h"
+#include "platform/KeyedUnarchiver.h"
 #include "support/TemporaryDirectory.h"
-#include "trevalo/networking/TRNetworkClient.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 #include "trevalo/platform/OperationQueue.h"
-#include "trevalo/platform/SimulatedPlatform.h"
-#include "trevalo/vell/TRVellLocation.h"
-#include "trevalo/visits/VisitTracker.h"
-#include "trevalo/visits/operations/MetaOperationDepart.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "vell/TRVellLocation.h"
+#include "visits/VisitTracker.h"
+#include "visits/operations/MetaOperationDepart.h"
 
 // Helpers of the visit tests: samples and places, a delegate that records what the tracker
 // reports, and a fixture with a tracker on the simulated platform.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/ModelTestSupport.h"
-#include "trevalo/utils/TRUtils.h"
+#include "utils/TRUtils.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {

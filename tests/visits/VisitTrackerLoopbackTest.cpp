@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "networking/LoopbackServer.h"
-#include "trevalo/platform/CurlHttpTransport.h"
-#include "trevalo/platform/ThreadPool.h"
+#include "platform/ThreadPool.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "trevalo/platform/ArchiveError.h"
-#include "trevalo/platform/KeyedArchiver.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "visits/VisitTestSupport.h"
 

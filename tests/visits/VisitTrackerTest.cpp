@@ -6,8 +6,8 @@
 
 #include "model/ModelTestSupport.h"
 #include "trevalo/platform/Geocoder.h"
-#include "trevalo/visits/operations/MetaOperationGetVenueByLocations.h"
 #include "visits/VisitTestSupport.h"
+#include "visits/operations/MetaOperationGetVenueByLocations.h"
 
 namespace trevalo {
 namespace {

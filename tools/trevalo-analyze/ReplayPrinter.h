@@ -4,10 +4,10 @@
 #include <ostream>
 #include <vector>
 
+#include "analyzer/TRGeofenceDelegate.h"
+#include "analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzerDelegate.h"
 #include "trevalo/Json.h"
-#include "trevalo/analyzer/TRGeofenceDelegate.h"
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
-#include "trevalo/analyzer/TRLocationAnalyzerDelegate.h"
 
 namespace trevalo::tools {
 

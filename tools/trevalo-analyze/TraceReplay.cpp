@@ -1,8 +1,8 @@
 #include "TraceReplay.h"
 
 #include "trevalo/platform/Location.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/vell/TRVellLocation.h"
+#include "utils/TRUtils.h"
+#include "vell/TRVellLocation.h"
 
 namespace trevalo::tools {
 

@@ -6,9 +6,9 @@
 
 #include "ReplayPrinter.h"
 #include "TraceEvent.h"
-#include "trevalo/analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzer.h"
 #include "trevalo/platform/Date.h"
-#include "trevalo/platform/SimulatedPlatform.h"
+#include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo::tools {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

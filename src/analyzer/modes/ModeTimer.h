@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "trevalo/analyzer/modes/TRAbstractMode.h"
+#include "analyzer/modes/TRAbstractMode.h"
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/Timer.h"
 

@@ -1,15 +1,15 @@
-#include "trevalo/analyzer/modes/TRAbstractMode.h"
+#include "analyzer/modes/TRAbstractMode.h"
 
 #include <utility>
 
-#include "trevalo/analyzer/modes/TRBurstMode.h"
-#include "trevalo/analyzer/modes/TRCarMode.h"
-#include "trevalo/analyzer/modes/TRGeofenceMode.h"
-#include "trevalo/analyzer/modes/TRInitialMode.h"
-#include "trevalo/analyzer/modes/TRVisitMode.h"
-#include "trevalo/analyzer/modes/TRVisitWalkingMode.h"
-#include "trevalo/analyzer/modes/TRWalkingMode.h"
-#include "trevalo/analyzer/modes/TRWifiMode.h"
+#include "analyzer/modes/TRBurstMode.h"
+#include "analyzer/modes/TRCarMode.h"
+#include "analyzer/modes/TRGeofenceMode.h"
+#include "analyzer/modes/TRInitialMode.h"
+#include "analyzer/modes/TRVisitMode.h"
+#include "analyzer/modes/TRVisitWalkingMode.h"
+#include "analyzer/modes/TRWalkingMode.h"
+#include "analyzer/modes/TRWifiMode.h"
 #include "trevalo/platform/Exception.h"
 
 namespace trevalo {

@@ -1,9 +1,9 @@
-#include "trevalo/analyzer/modes/TRBurstMode.h"
+#include "analyzer/modes/TRBurstMode.h"
 
 #include <utility>
 
 #include "analyzer/modes/ModeTimer.h"
-#include "trevalo/vell/TRMath.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

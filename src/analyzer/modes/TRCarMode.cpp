@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRCarMode.h"
+#include "analyzer/modes/TRCarMode.h"
 
 #include <utility>
 

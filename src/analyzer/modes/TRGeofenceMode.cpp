@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRGeofenceMode.h"
+#include "analyzer/modes/TRGeofenceMode.h"
 
 #include <utility>
 

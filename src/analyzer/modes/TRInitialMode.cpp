@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRInitialMode.h"
+#include "analyzer/modes/TRInitialMode.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRVisitMode.h"
+#include "analyzer/modes/TRVisitMode.h"
 
 #include <utility>
 

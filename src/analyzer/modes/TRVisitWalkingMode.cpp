@@ -1,8 +1,8 @@
-#include "trevalo/analyzer/modes/TRVisitWalkingMode.h"
+#include "analyzer/modes/TRVisitWalkingMode.h"
 
 #include <utility>
 
-#include "trevalo/vell/TRMath.h"
+#include "vell/TRMath.h"
 
 namespace trevalo {
 

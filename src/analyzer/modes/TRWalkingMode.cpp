@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRWalkingMode.h"
+#include "analyzer/modes/TRWalkingMode.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "trevalo/analyzer/modes/TRWifiMode.h"
+#include "analyzer/modes/TRWifiMode.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 #include "trevalo/model/shape/TRGeometryShape.h"
 
 #include "model/ModelValues.h"
+#include "platform/ArchiveRegistry.h"
 #include "trevalo/model/shape/TRMultiPolygon.h"
 #include "trevalo/model/shape/TRPoint.h"
 #include "trevalo/model/shape/TRSinglePolygon.h"
-#include "trevalo/platform/ArchiveRegistry.h"
 #include "trevalo/platform/Exception.h"
 
 namespace trevalo {

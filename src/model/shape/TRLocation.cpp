@@ -1,11 +1,11 @@
-#include "trevalo/model/shape/TRLocation.h"
+#include "model/shape/TRLocation.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "trevalo/platform/ArchiveError.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

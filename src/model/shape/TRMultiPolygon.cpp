@@ -1,9 +1,9 @@
 #include "trevalo/model/shape/TRMultiPolygon.h"
 
+#include "json/ParserUtils.h"
 #include "model/shape/ShapePositions.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

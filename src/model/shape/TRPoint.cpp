@@ -1,11 +1,11 @@
 #include "trevalo/model/shape/TRPoint.h"
 
+#include "json/ParserUtils.h"
 #include "model/shape/ShapePositions.h"
-#include "trevalo/model/shape/TRLocation.h"
+#include "model/shape/TRLocation.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/model/shape/TRSinglePolygon.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

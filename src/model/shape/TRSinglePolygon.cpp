@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "json/ParserUtils.h"
 #include "model/shape/ShapePositions.h"
-#include "trevalo/model/shape/TRLocation.h"
-#include "trevalo/networking/ParserUtils.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "model/shape/TRLocation.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,10 +1,10 @@
-#include "trevalo/visits/operations/MetaOperationBase.h"
+#include "visits/operations/MetaOperationBase.h"
 
-#include "trevalo/platform/ArchiveRegistry.h"
+#include "platform/ArchiveRegistry.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/visits/operations/MetaOperationDepart.h"
-#include "trevalo/visits/operations/MetaOperationGetAppleVenue.h"
-#include "trevalo/visits/operations/MetaOperationGetVenueByLocations.h"
+#include "visits/operations/MetaOperationDepart.h"
+#include "visits/operations/MetaOperationGetAppleVenue.h"
+#include "visits/operations/MetaOperationGetVenueByLocations.h"
 
 namespace trevalo {
 

@@ -1,11 +1,11 @@
-#include "trevalo/visits/operations/MetaOperationDepart.h"
+#include "visits/operations/MetaOperationDepart.h"
 
 #include <functional>
 
-#include "trevalo/platform/ArchiveError.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,11 +1,11 @@
-#include "trevalo/visits/operations/MetaOperationGetAppleVenue.h"
+#include "visits/operations/MetaOperationGetAppleVenue.h"
 
 #include <cmath>
 #include <functional>
 
-#include "trevalo/platform/ArchiveError.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,12 +1,12 @@
-#include "trevalo/visits/operations/MetaOperationGetVenueByLocations.h"
+#include "visits/operations/MetaOperationGetVenueByLocations.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "trevalo/platform/ArchiveError.h"
+#include "platform/ArchiveError.h"
+#include "platform/KeyedArchiver.h"
+#include "platform/KeyedUnarchiver.h"
 #include "trevalo/platform/Exception.h"
-#include "trevalo/platform/KeyedArchiver.h"
-#include "trevalo/platform/KeyedUnarchiver.h"
 
 namespace trevalo {
 

@@ -1,9 +1,9 @@
-#include "trevalo/visits/operations/TROperationBase.h"
+#include "visits/operations/TROperationBase.h"
 
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/platform/Platform.h"
-#include "trevalo/utils/TRUtils.h"
-#include "trevalo/visits/operations/MetaOperationBase.h"
+#include "utils/TRUtils.h"
+#include "visits/operations/MetaOperationBase.h"
 
 namespace trevalo {
 

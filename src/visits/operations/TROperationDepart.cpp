@@ -1,6 +1,6 @@
-#include "trevalo/visits/operations/TROperationDepart.h"
+#include "visits/operations/TROperationDepart.h"
 
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/platform/Exception.h"
 
 namespace trevalo {

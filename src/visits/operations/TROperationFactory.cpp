@@ -1,9 +1,9 @@
-#include "trevalo/visits/operations/TROperationFactory.h"
+#include "visits/operations/TROperationFactory.h"
 
 #include "trevalo/platform/Exception.h"
-#include "trevalo/visits/operations/TROperationDepart.h"
-#include "trevalo/visits/operations/TROperationGetAppleVenue.h"
-#include "trevalo/visits/operations/TROperationGetVenueByLocations.h"
+#include "visits/operations/TROperationDepart.h"
+#include "visits/operations/TROperationGetAppleVenue.h"
+#include "visits/operations/TROperationGetVenueByLocations.h"
 
 namespace trevalo {
 

@@ -1,4 +1,4 @@
-#include "trevalo/visits/operations/TROperationGetAppleVenue.h"
+#include "visits/operations/TROperationGetAppleVenue.h"
 
 #include "trevalo/platform/Platform.h"
 

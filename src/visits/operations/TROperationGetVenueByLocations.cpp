@@ -1,6 +1,6 @@
-#include "trevalo/visits/operations/TROperationGetVenueByLocations.h"
+#include "visits/operations/TROperationGetVenueByLocations.h"
 
-#include "trevalo/networking/TRNetworkClient.h"
+#include "networking/TRNetworkClient.h"
 #include "trevalo/platform/Exception.h"
 
 namespace trevalo {

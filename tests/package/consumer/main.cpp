@@ -1,22 +1,21 @@
-// A minimal embedding application: it installs a platform of its own and archives a value.
-#include <trevalo/platform/KeyedArchiver.h>
-#include <trevalo/platform/KeyedUnarchiver.h>
-#include <trevalo/platform/SimulatedPlatform.h>
+// A minimal embedding application, built against the installed headers only: it installs a
+// platform of its own and reads a place from a service answer.
+#include <trevalo/Trevalo.h>
+#include <trevalo/platform/simulated/SimulatedPlatform.h>
 
 #include <cstdio>
 #include <filesystem>
 
 int main() {
-  using namespace trevalo::platform;
+  using namespace trevalo;
   const auto directory = std::filesystem::temp_directory_path() / "trevalo-consumer";
-  Platform::install(SimulatedPlatform::make({.documentsDirectory = directory}));
+  platform::Platform::install(platform::SimulatedPlatform::make({.documentsDirectory = directory}));
 
-  KeyedArchiver archiver;
-  archiver.encodeDouble(42.5, "answer");
-  const auto data = archiver.encodedData();
-  const KeyedUnarchiver reader(data);
-  const bool ok = reader.decodeDouble("answer") == 42.5;
-  Platform::install(nullptr);
+  const auto place = TRPlace::initWithDictionary(
+      Json::parse(R"({"venue": {"id": "v1", "name": "Cafe"}, "address": {"id": "a1"}})"));
+  const bool ok = place && place->venue && place->venue->name == "Cafe" &&
+                  std::string(TROptionFilter) == "options_filter";
+  platform::Platform::install(nullptr);
   std::filesystem::remove_all(directory);
   std::puts(ok ? "ok" : "mismatch");
   return ok ? 0 : 1;
