@@ -11,7 +11,8 @@ namespace {
 
 std::string sentence(const char* body) {
   unsigned checksum = 0;
-  for (const char* c = body; *c; ++c) checksum ^= static_cast<unsigned char>(*c);
+  for (const char* c = body; *c; ++c)
+    checksum ^= static_cast<unsigned char>(*c);
   char text[160];
   std::snprintf(text, sizeof text, "$%s*%02X\r\n", body, checksum);
   return text;
@@ -28,14 +29,14 @@ const std::string& log() {
       const int hh = static_cast<int>(t / 3600), mm = static_cast<int>(t / 60 % 60),
                 ss = static_cast<int>(t % 60);
       std::snprintf(body, sizeof body,
-                    "GPGGA,%02d%02d%02d.00,48%07.4f,N,00221.0000,E,1,08,1.2,35.0,M,47.0,M,,", hh, mm,
-                    ss, minutes);
+                    "GPGGA,%02d%02d%02d.00,48%07.4f,N,00221.0000,E,1,08,1.2,35.0,M,47.0,M,,", hh,
+                    mm, ss, minutes);
       log += sentence(body);
       log += sentence("GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,2.0,1.2,1.6");
       log += sentence("GPGSV,2,1,08,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45");
       std::snprintf(body, sizeof body,
-                    "GPRMC,%02d%02d%02d.00,A,48%07.4f,N,00221.0000,E,2.5,90.0,030624,,,A", hh, mm, ss,
-                    minutes);
+                    "GPRMC,%02d%02d%02d.00,A,48%07.4f,N,00221.0000,E,2.5,90.0,030624,,,A", hh, mm,
+                    ss, minutes);
       std::string rmc = sentence(body);
       if (second % 1000 == 999) rmc[rmc.size() - 3] ^= 1;  // a broken checksum
       log += rmc;

@@ -38,17 +38,18 @@ const std::string& jsonLines() {
     std::string lines;
     char line[256];
     for (int t = 0; t < kSeconds; ++t) {
-      std::snprintf(line, sizeof line,
-                    "{\"t\":%.0f,\"type\":\"fix\",\"lat\":%.6f,\"lng\":%.6f,\"acc\":5,\"speed\":1.4,"
-                    "\"course\":90}\n",
-                    kStart + t, 48.85 + 1e-6 * (t % 5000), 2.35 + 1e-6 * (t % 7000));
+      std::snprintf(
+          line, sizeof line,
+          "{\"t\":%.0f,\"type\":\"fix\",\"lat\":%.6f,\"lng\":%.6f,\"acc\":5,\"speed\":1.4,"
+          "\"course\":90}\n",
+          kStart + t, 48.85 + 1e-6 * (t % 5000), 2.35 + 1e-6 * (t % 7000));
       lines += line;
       std::snprintf(line, sizeof line, "{\"t\":%.0f,\"type\":\"accel\",\"hz\":20,\"samples\":[",
                     kStart + t);
       lines += line;
       for (int i = 0; i < 20; ++i) {
-        std::snprintf(line, sizeof line, "%s[%.3f,%.3f,-1.002]", i ? "," : "",
-                      0.01 * (i % 7), -0.02 * (i % 5));
+        std::snprintf(line, sizeof line, "%s[%.3f,%.3f,-1.002]", i ? "," : "", 0.01 * (i % 7),
+                      -0.02 * (i % 5));
         lines += line;
       }
       lines += "]}\n";

@@ -2,14 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 
 #include "service/RequestTarget.h"
 #include "service/ServiceStore.h"
 #include "service/VenueTable.h"
-#include <nlohmann/json.hpp>
-
 #include "trevalo/Json.h"
 #include "trevalo/platform/Date.h"
 

@@ -57,7 +57,8 @@ std::optional<RequestTarget> RequestTarget::parse(std::string_view url) {
     if (pair.empty()) continue;
     const auto equals = pair.find('=');
     const auto name = decode(pair.substr(0, equals), true);
-    const auto value = decode(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1), true);
+    const auto value = decode(
+        equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1), true);
     if (!name || !value) return std::nullopt;
     target.query_.emplace_back(*name, *value);
   }

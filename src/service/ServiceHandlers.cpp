@@ -185,7 +185,8 @@ Json ReferenceService::placeJson(const VenueTable::Match& match,
 }
 
 Json ReferenceService::reverseGeocodePoint(const RequestTarget& target) const {
-  const Coordinate point{queryNumber(target, "lat", -90, 90), queryNumber(target, "lng", -180, 180)};
+  const Coordinate point{queryNumber(target, "lat", -90, 90),
+                         queryNumber(target, "lng", -180, 180)};
   const auto matches = venues_.nearest(point, kMatchRadius, kAlternatives + 1);
   if (matches.empty()) return Json::object();
   return placeJson(matches.front(), matches);
@@ -219,17 +220,17 @@ Json ReferenceService::reverseGeocodePoints(const Json& body) const {
 }
 
 Json ReferenceService::searchVenues(const RequestTarget& target) const {
-  const Coordinate point{queryNumber(target, "lat", -90, 90), queryNumber(target, "lng", -180, 180)};
+  const Coordinate point{queryNumber(target, "lat", -90, 90),
+                         queryNumber(target, "lng", -180, 180)};
   const double radius = target.query("radius") ? queryNumber(target, "radius", 0, 1e7) : 1000.0;
   const double limit = target.query("limit") ? queryNumber(target, "limit", 0, 1e9) : 1000.0;
   if (limit != std::floor(limit)) throw BadRequest("\"limit\" must be a whole number");
   const std::string query = lower(target.query("q").value_or(""));
   const Filter category{target.query("category").value_or(""), "", ""};
-  const auto matches = venues_.nearest(point, radius, static_cast<std::size_t>(limit),
-                                       [&](const Venue& venue) {
-                                         return category.accepts(venue) &&
-                                                lower(venue.name).find(query) != std::string::npos;
-                                       });
+  const auto matches =
+      venues_.nearest(point, radius, static_cast<std::size_t>(limit), [&](const Venue& venue) {
+        return category.accepts(venue) && lower(venue.name).find(query) != std::string::npos;
+      });
   Json results = Json::array();
   for (const auto& match : matches) {
     Json venue = match.venue->venueJson();
@@ -249,12 +250,14 @@ Json ReferenceService::peopleAtVenue(const std::string& venueId) const {
     }
   }
   Json people = Json::array();
-  for (const auto& device : devices) people.push_back({{"device_id", device}});
+  for (const auto& device : devices)
+    people.push_back({{"device_id", device}});
   return {{"people", std::move(people)}};
 }
 
 Json ReferenceService::peopleNearby(const RequestTarget& target) const {
-  const Coordinate point{queryNumber(target, "lat", -90, 90), queryNumber(target, "lng", -180, 180)};
+  const Coordinate point{queryNumber(target, "lat", -90, 90),
+                         queryNumber(target, "lng", -180, 180)};
   std::map<std::string, Coordinate> latest;
   for (const LoggedVisit& visit : store_->visits()) {
     latest[visit.deviceId] = {visit.latitude, visit.longitude};
@@ -275,8 +278,9 @@ Json ReferenceService::priorVisits(const RequestTarget& target) const {
     const Venue* venue = venues_.find(visit.venueId);
     Json entry = Json::object();
     entry["start_time"] = visit.startMilliseconds;
-    entry["dwell_time"] =
-        visit.endMilliseconds > visit.startMilliseconds ? visit.endMilliseconds - visit.startMilliseconds : 0;
+    entry["dwell_time"] = visit.endMilliseconds > visit.startMilliseconds
+                              ? visit.endMilliseconds - visit.startMilliseconds
+                              : 0;
     entry["venue"] = venue ? venue->venueJson() : Json{{"id", visit.venueId}};
     entry["address"] =
         venue ? venue->addressJson()
@@ -296,8 +300,9 @@ Json ReferenceService::homeWork(const RequestTarget& target) const {
   const double now = clock_().timeIntervalSince1970();
   for (const LoggedVisit& visit : store_->visits(device)) {
     const double start = static_cast<double>(visit.startMilliseconds) / 1000.0;
-    const double end = visit.endMilliseconds > 0 ? static_cast<double>(visit.endMilliseconds) / 1000.0
-                                                 : std::max(start, now);
+    const double end = visit.endMilliseconds > 0
+                           ? static_cast<double>(visit.endMilliseconds) / 1000.0
+                           : std::max(start, now);
     const double offset = std::round(visit.longitude / 15.0) * 3600.0;
     const PlaceKey key{visit.venueId, visit.addressId};
     scores[key].first += overlap(start, end, offset, 22.0, 30.0, false);
@@ -375,7 +380,8 @@ Json ReferenceService::geofences(const Json& body) const {
   bodyText(body, "device_id");
   const auto filters = filtersOf(body);
   Json geofences = Json::array();
-  for (const auto& match : venues_.nearest(point, kGeofenceRadius, kGeofenceLimit, acceptor(filters))) {
+  for (const auto& match :
+       venues_.nearest(point, kGeofenceRadius, kGeofenceLimit, acceptor(filters))) {
     Json element = match.venue->venueJson();
     // Geofence elements carry "latitude"/"longitude", unlike the address map's "lat"/"lng".
     element["address"] = {{"id", match.venue->addressId},
@@ -423,7 +429,8 @@ Json ReferenceService::recording(const Json& body) {
 
 Json ReferenceService::recordedLocations(const std::string& session) const {
   Json locations = Json::array();
-  for (Json& location : store_->recordedLocations(session)) locations.push_back(std::move(location));
+  for (Json& location : store_->recordedLocations(session))
+    locations.push_back(std::move(location));
   return {{"locations", std::move(locations)}};
 }
 
@@ -441,7 +448,8 @@ Json ReferenceService::eventLog(const std::string& deviceId, const std::string& 
 
 Json ReferenceService::reverseJsonV2(const RequestTarget& target) const {
   if (target.query("format") != "jsonv2") throw BadRequest("\"format\" must be jsonv2");
-  const Coordinate point{queryNumber(target, "lat", -90, 90), queryNumber(target, "lon", -180, 180)};
+  const Coordinate point{queryNumber(target, "lat", -90, 90),
+                         queryNumber(target, "lon", -180, 180)};
   const auto matches = venues_.nearest(point, kMatchRadius, 1);
   if (matches.empty()) return {{"error", "Unable to geocode"}};
   const Venue& venue = *matches.front().venue;
@@ -452,7 +460,8 @@ Json ReferenceService::reverseJsonV2(const RequestTarget& target) const {
     if (!display.empty()) display += ", ";
     display += part;
   };
-  append(venue.streetNumber.empty() ? venue.streetName : venue.streetNumber + " " + venue.streetName);
+  append(venue.streetNumber.empty() ? venue.streetName
+                                    : venue.streetNumber + " " + venue.streetName);
   append(venue.postalCode.empty() ? venue.locality : venue.postalCode + " " + venue.locality);
   append(venue.country);
   const auto decimal = [](double value) {

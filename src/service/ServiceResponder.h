@@ -12,7 +12,8 @@ namespace trevalo::service {
 // sends back the service's answer as JSON.
 class ServiceResponder {
  public:
-  static platform::SimulatedHttpTransport::Responder make(std::shared_ptr<ReferenceService> service);
+  static platform::SimulatedHttpTransport::Responder make(
+      std::shared_ptr<ReferenceService> service);
   static ServiceRequest requestFrom(const platform::HttpRequest& request);
   static platform::HttpResponse responseFrom(const ServiceResponse& response);
 };

@@ -30,7 +30,8 @@ CREATE TABLE IF NOT EXISTS event_log (
 
 std::vector<Json> bodiesOf(SqliteStatement& statement) {
   std::vector<Json> bodies;
-  while (statement.step()) bodies.push_back(Json::parse(statement.text(0)));
+  while (statement.step())
+    bodies.push_back(Json::parse(statement.text(0)));
   return bodies;
 }
 
@@ -94,11 +95,12 @@ void ServiceStore::saveUserValues(const std::string& deviceId,
 }
 
 std::vector<std::pair<std::string, Json>> ServiceStore::userValues(const std::string& deviceId) {
-  auto statement = database_.prepare(
-      "SELECT key, value FROM user_values WHERE device_id = ? ORDER BY position");
+  auto statement =
+      database_.prepare("SELECT key, value FROM user_values WHERE device_id = ? ORDER BY position");
   statement.bind(1, deviceId);
   std::vector<std::pair<std::string, Json>> values;
-  while (statement.step()) values.emplace_back(statement.text(0), Json::parse(statement.text(1)));
+  while (statement.step())
+    values.emplace_back(statement.text(0), Json::parse(statement.text(1)));
   return values;
 }
 
@@ -152,7 +154,8 @@ std::vector<std::pair<std::string, std::string>> ServiceStore::events(const std:
       database_.prepare("SELECT time, message FROM event_log WHERE device_id = ? ORDER BY id");
   statement.bind(1, deviceId);
   std::vector<std::pair<std::string, std::string>> events;
-  while (statement.step()) events.emplace_back(statement.text(0), statement.text(1));
+  while (statement.step())
+    events.emplace_back(statement.text(0), statement.text(1));
   return events;
 }
 

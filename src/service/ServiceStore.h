@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "service/SqliteDatabase.h"
-#include <nlohmann/json.hpp>
-
 #include "trevalo/Json.h"
 
 namespace trevalo::service {
@@ -41,8 +40,9 @@ class ServiceStore {
   // Every logged visit of `deviceId` (or of every device), in the order they were logged.
   std::vector<LoggedVisit> visits(const std::optional<std::string>& deviceId = std::nullopt);
 
-  void saveUserValues(const std::string& deviceId, const std::vector<std::pair<std::string, Json>>& values,
-                      const Json& body, double receivedAt);
+  void saveUserValues(const std::string& deviceId,
+                      const std::vector<std::pair<std::string, Json>>& values, const Json& body,
+                      double receivedAt);
   std::vector<std::pair<std::string, Json>> userValues(const std::string& deviceId);
 
   void recordLocations(const std::string& session, const std::vector<Json>& locations);

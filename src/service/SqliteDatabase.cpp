@@ -12,8 +12,8 @@ void SqliteDatabase::Close::operator()(sqlite3* handle) const noexcept {
 
 SqliteDatabase::SqliteDatabase(const std::string& path) {
   sqlite3* handle = nullptr;
-  const int status = sqlite3_open_v2(path.c_str(), &handle,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int status =
+      sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   handle_.reset(handle);
   if (status != SQLITE_OK) {
     throw SqliteError("cannot open " + path + ": " +

@@ -37,9 +37,9 @@ bool contains(const std::vector<Coordinate>& ring, Coordinate point) {
     const Coordinate& a = ring[i];
     const Coordinate& b = ring[j];
     if ((a.latitude > point.latitude) != (b.latitude > point.latitude)) {
-      const double crossing = (b.longitude - a.longitude) * (point.latitude - a.latitude) /
-                                  (b.latitude - a.latitude) +
-                              a.longitude;
+      const double crossing =
+          (b.longitude - a.longitude) * (point.latitude - a.latitude) / (b.latitude - a.latitude) +
+          a.longitude;
       if (point.longitude < crossing) inside = !inside;
     }
   }
@@ -53,7 +53,8 @@ double distanceToOutline(const std::vector<Coordinate>& ring, Coordinate point) 
     const Local b = local(point, ring[i]);
     const double dx = b.east - a.east, dy = b.north - a.north;
     const double length = dx * dx + dy * dy;
-    const double t = length > 0.0 ? std::clamp(-(a.east * dx + a.north * dy) / length, 0.0, 1.0) : 0.0;
+    const double t =
+        length > 0.0 ? std::clamp(-(a.east * dx + a.north * dy) / length, 0.0, 1.0) : 0.0;
     best = std::min(best, std::hypot(a.east + t * dx, a.north + t * dy));
   }
   return best;
@@ -122,7 +123,8 @@ Venue venueFrom(const Json& feature, std::size_t index) {
     if (!coordinates->is_array() || coordinates->empty() || !(*coordinates)[0].is_array()) {
       throw VenueTableError(where + ": a Polygon needs a list of rings");
     }
-    for (const Json& vertex : (*coordinates)[0]) venue.outline.push_back(position(vertex, index));
+    for (const Json& vertex : (*coordinates)[0])
+      venue.outline.push_back(position(vertex, index));
     if (venue.outline.size() > 1 && venue.outline.front() == venue.outline.back()) {
       venue.outline.pop_back();
     }
@@ -167,10 +169,12 @@ Json Venue::addressJson() const {
 
 Json Venue::geometryJson() const {
   if (outline.empty()) {
-    return {{"type", "Point"}, {"coordinates", Json::array({Json::array({center.longitude, center.latitude})})}};
+    return {{"type", "Point"},
+            {"coordinates", Json::array({Json::array({center.longitude, center.latitude})})}};
   }
   Json ring = Json::array();
-  for (const Coordinate& vertex : outline) ring.push_back({vertex.longitude, vertex.latitude});
+  for (const Coordinate& vertex : outline)
+    ring.push_back({vertex.longitude, vertex.latitude});
   ring.push_back({outline.front().longitude, outline.front().latitude});
   return {{"type", "Polygon"}, {"coordinates", Json::array({ring})}};
 }
@@ -188,9 +192,9 @@ VenueTable VenueTable::fromGeoJson(std::string_view text) {
   std::size_t index = 0;
   for (const Json& feature : document["features"]) {
     venues.push_back(venueFrom(feature, index++));
-    const bool duplicate =
-        std::count_if(venues.begin(), venues.end(),
-                      [&](const Venue& venue) { return venue.id == venues.back().id; }) > 1;
+    const bool duplicate = std::count_if(venues.begin(), venues.end(), [&](const Venue& venue) {
+                             return venue.id == venues.back().id;
+                           }) > 1;
     if (duplicate) {
       throw VenueTableError("feature " + std::to_string(index - 1) + ": the id \"" +
                             venues.back().id + "\" is taken");
@@ -200,8 +204,8 @@ VenueTable VenueTable::fromGeoJson(std::string_view text) {
 }
 
 const Venue* VenueTable::find(std::string_view id) const {
-  const auto found =
-      std::find_if(venues_.begin(), venues_.end(), [&](const Venue& venue) { return venue.id == id; });
+  const auto found = std::find_if(venues_.begin(), venues_.end(),
+                                  [&](const Venue& venue) { return venue.id == id; });
   return found == venues_.end() ? nullptr : &*found;
 }
 

@@ -48,19 +48,65 @@ struct Building {
 };
 
 // The example city's venues: the three of the day, and neighbours to tell them apart from.
-const Building kHome{"home",  "Home",      "residence", "apartment", "Rue des Tanneurs",
-                     "8",     {48.8430, 2.3390}, 12, 16, "HomeNet"};
-const Building kCafe{"cafe-lumiere", "Café Lumière", "food", "cafe", "Rue Haute", "12",
-                     {48.8487, 2.3468}, 8, 10, "Lumiere-Guests"};
-const Building kOffice{"office", "Northgate Office", "work", "office", "Avenue du Nord", "40",
-                       {48.8619, 2.3698}, 25, 35, "Northgate-Staff"};
+const Building kHome{
+    "home", "Home", "residence", "apartment", "Rue des Tanneurs", "8", {48.8430, 2.3390},
+    12,     16,     "HomeNet"};
+const Building kCafe{"cafe-lumiere", "Café Lumière",    "food", "cafe", "Rue Haute",
+                     "12",           {48.8487, 2.3468}, 8,      10,     "Lumiere-Guests"};
+const Building kOffice{"office", "Northgate Office", "work", "office", "Avenue du Nord",
+                       "40",     {48.8619, 2.3698},  25,     35,       "Northgate-Staff"};
 const Building kNeighbours[] = {
-    {"bakery", "Boulangerie du Coin", "food", "bakery", "Rue Haute", "18", {48.8487, 2.3478}, 0, 0, nullptr},
-    {"pharmacy", "Pharmacie Centrale", "health", "pharmacy", "Rue Haute", "3", {48.8476, 2.3458}, 0, 0, nullptr},
-    {"market", "Marché Couvert", "shopping", "market", "Rue des Tanneurs", "30", {48.8446, 2.3372}, 20, 25, nullptr},
+    {"bakery",
+     "Boulangerie du Coin",
+     "food",
+     "bakery",
+     "Rue Haute",
+     "18",
+     {48.8487, 2.3478},
+     0,
+     0,
+     nullptr},
+    {"pharmacy",
+     "Pharmacie Centrale",
+     "health",
+     "pharmacy",
+     "Rue Haute",
+     "3",
+     {48.8476, 2.3458},
+     0,
+     0,
+     nullptr},
+    {"market",
+     "Marché Couvert",
+     "shopping",
+     "market",
+     "Rue des Tanneurs",
+     "30",
+     {48.8446, 2.3372},
+     20,
+     25,
+     nullptr},
     {"gym", "Forme Plus", "sport", "gym", "Avenue du Nord", "52", {48.8630, 2.3722}, 0, 0, nullptr},
-    {"station", "Gare du Nord-Est", "transport", "station", "Place de la Gare", "1", {48.8575, 2.3610}, 40, 60, nullptr},
-    {"school", "École des Tilleuls", "education", "school", "Rue des Tilleuls", "5", {48.8455, 2.3425}, 20, 30, nullptr}};
+    {"station",
+     "Gare du Nord-Est",
+     "transport",
+     "station",
+     "Place de la Gare",
+     "1",
+     {48.8575, 2.3610},
+     40,
+     60,
+     nullptr},
+    {"school",
+     "École des Tilleuls",
+     "education",
+     "school",
+     "Rue des Tilleuls",
+     "5",
+     {48.8455, 2.3425},
+     20,
+     30,
+     nullptr}};
 
 std::string number(double value, int decimals) {
   char text[40];
@@ -98,9 +144,8 @@ class DayWriter {
     activity(kStationary);
     Drift wanderNorth(random_), wanderEast(random_);
     while (t_ < until) {
-      const Point truth =
-          moved(building.centre, wanderNorth.next(0.3 * building.halfNorth),
-                wanderEast.next(0.3 * building.halfEast));
+      const Point truth = moved(building.centre, wanderNorth.next(0.3 * building.halfNorth),
+                                wanderEast.next(0.3 * building.halfEast));
       fix(truth, 35.0 + accuracy_.next(8.0), std::nullopt);
     }
   }
@@ -109,7 +154,8 @@ class DayWriter {
   void walk(const std::vector<Point>& route, double pace) {
     wifi(nullptr);
     activity(kWalking);
-    follow(route, [pace](double, double) { return pace; }, 6.0);
+    follow(
+        route, [pace](double, double) { return pace; }, 6.0);
   }
 
   // Drives the route: up to 12 m/s, slower near corners, stopping at the given fractions of
@@ -123,7 +169,8 @@ class DayWriter {
       total += distance(route[i - 1], route[i]);
       cornerDistances.push_back(total);
     }
-    for (double& stop : stops) stop *= total;
+    for (double& stop : stops)
+      stop *= total;
     std::size_t nextStop = 0;
     follow(
         route,
@@ -141,7 +188,8 @@ class DayWriter {
           if (nextStop < stops.size()) {
             const double ahead = stops[nextStop] - done;
             if (ahead <= 0.5) {
-              for (int i = 0; i < static_cast<int>(redLight); ++i) waitAtALight();
+              for (int i = 0; i < static_cast<int>(redLight); ++i)
+                waitAtALight();
               ++nextStop;
             } else {
               limit = std::min(limit, std::sqrt(0.25 + 3.0 * ahead));
@@ -176,8 +224,9 @@ class DayWriter {
       const double part = (done - legStart) / distance(from, to);
       const Point truth{from.latitude + part * (to.latitude - from.latitude),
                         from.longitude + part * (to.longitude - from.longitude)};
-      const double course =
-          std::fmod(std::atan2(eastOf(from, to), northOf(from, to)) * 180.0 / std::numbers::pi + 360.0, 360.0);
+      const double course = std::fmod(
+          std::atan2(eastOf(from, to), northOf(from, to)) * 180.0 / std::numbers::pi + 360.0,
+          360.0);
       position_ = truth;
       fix(truth, accuracy + std::fabs(accuracy_.next(2.0)), std::pair{speed_, course});
     }
@@ -191,9 +240,9 @@ class DayWriter {
   void fix(Point truth, double accuracy, std::optional<std::pair<double, double>> motion) {
     const double scale = accuracy / 2.0;
     const Point seen = moved(truth, north_.next(scale), east_.next(scale));
-    std::string line = "{\"t\":" + number(t_, 0) + ",\"type\":\"fix\",\"lat\":" +
-                       number(seen.latitude, 6) + ",\"lng\":" + number(seen.longitude, 6) +
-                       ",\"acc\":" + number(std::max(3.0, accuracy), 0);
+    std::string line =
+        "{\"t\":" + number(t_, 0) + ",\"type\":\"fix\",\"lat\":" + number(seen.latitude, 6) +
+        ",\"lng\":" + number(seen.longitude, 6) + ",\"acc\":" + number(std::max(3.0, accuracy), 0);
     if (motion) {
       line += ",\"speed\":" + number(std::max(0.0, motion->first + 0.1 * east_.next(1.0)), 1);
       if (motion->second >= 0.0) line += ",\"course\":" + number(motion->second, 0);
@@ -201,24 +250,23 @@ class DayWriter {
     trace_ += line + "}\n";
     t_ += 1.0;
     if (pendingActivity_ && ++sinceChange_ >= kClassifierDelay) {
-      trace_ += "{\"t\":" + number(t_ - 1.0, 0) + ",\"type\":\"activity\",\"value\":" +
-                std::to_string(*pendingActivity_) + "}\n";
+      trace_ += "{\"t\":" + number(t_ - 1.0, 0) +
+                ",\"type\":\"activity\",\"value\":" + std::to_string(*pendingActivity_) + "}\n";
       pendingActivity_.reset();
       sinceChange_ = 0;
     }
   }
 
   // What the phone's activity classifier reports, a few seconds into each change.
-  void activity(int value) {
-    pendingActivity_ = value;
-  }
+  void activity(int value) { pendingActivity_ = value; }
 
   void wifi(const char* name) {
     const std::string wanted = name ? name : "";
     if (wanted == wifi_) return;
     wifi_ = wanted;
-    trace_ += "{\"t\":" + number(t_, 0) + ",\"type\":\"wifi\",\"ssid\":" +
-              (name ? "\"" + wanted + "\"" : std::string("null")) + "}\n";
+    trace_ += "{\"t\":" + number(t_, 0) +
+              ",\"type\":\"wifi\",\"ssid\":" + (name ? "\"" + wanted + "\"" : std::string("null")) +
+              "}\n";
   }
 
   static constexpr int kStationary = 1, kWalking = 2, kAutomotive = 5;
@@ -278,26 +326,41 @@ ExampleDay::Files ExampleDay::generate(std::uint64_t seed) {
   const Point homeParking{48.8440, 2.3380};
 
   writer.stay(kHome, at(6, 30));
-  writer.walk({kHome.centre, homeDoor, {48.8445, 2.3390}, {48.8445, 2.3440}, {48.8478, 2.3440},
-               {48.8478, 2.3468}, cafeDoor, kCafe.centre},
+  writer.walk({kHome.centre,
+               homeDoor,
+               {48.8445, 2.3390},
+               {48.8445, 2.3440},
+               {48.8478, 2.3440},
+               {48.8478, 2.3468},
+               cafeDoor,
+               kCafe.centre},
               1.4);
   writer.stay(kCafe, writer.time() + 32 * 60);
   writer.walk({kCafe.centre, cafeDoor, {48.8483, 2.3475}, {48.8492, 2.3475}, cafeParking}, 1.3);
-  writer.drive({cafeParking, {48.8530, 2.3468}, {48.8530, 2.3600}, {48.8590, 2.3600},
-                {48.8590, 2.3698}, officeParking},
+  writer.drive({cafeParking,
+                {48.8530, 2.3468},
+                {48.8530, 2.3600},
+                {48.8590, 2.3600},
+                {48.8590, 2.3698},
+                officeParking},
                {0.3, 0.7}, 35);
   writer.walk({officeParking, officeDoor, kOffice.centre}, 1.4);
   writer.stay(kOffice, at(15, 30));
   writer.walk({kOffice.centre, officeDoor, officeParking}, 1.4);
-  writer.drive({officeParking, {48.8560, 2.3698}, {48.8560, 2.3500}, {48.8450, 2.3500},
-                {48.8450, 2.3380}, homeParking},
+  writer.drive({officeParking,
+                {48.8560, 2.3698},
+                {48.8560, 2.3500},
+                {48.8450, 2.3500},
+                {48.8450, 2.3380},
+                homeParking},
                {0.25, 0.6}, 40);
   writer.walk({homeParking, {48.8440, 2.3390}, homeDoor, kHome.centre}, 1.3);
   writer.stay(kHome, at(17, 0));
 
   std::string venues = "{\n  \"type\": \"FeatureCollection\",\n  \"features\": [\n";
   venues += feature(kHome) + ",\n" + feature(kCafe) + ",\n" + feature(kOffice);
-  for (const Building& neighbour : kNeighbours) venues += ",\n" + feature(neighbour);
+  for (const Building& neighbour : kNeighbours)
+    venues += ",\n" + feature(neighbour);
   venues += "\n  ]\n}\n";
   return {writer.trace(), venues};
 }

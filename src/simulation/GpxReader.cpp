@@ -27,8 +27,8 @@ class LineIndex {
 
   std::size_t lineOf(std::ptrdiff_t offset) const {
     if (offset < 0) return 0;
-    const auto before = std::lower_bound(breaks_.begin(), breaks_.end(),
-                                         static_cast<std::size_t>(offset));
+    const auto before =
+        std::lower_bound(breaks_.begin(), breaks_.end(), static_cast<std::size_t>(offset));
     return static_cast<std::size_t>(before - breaks_.begin()) + 1;
   }
 
@@ -43,11 +43,13 @@ std::string_view localName(const pugi::xml_node& node) {
 }
 
 std::optional<double> decimal(const char* text) {
-  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') ++text;
+  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r')
+    ++text;
   if (*text == '\0') return std::nullopt;
   char* end = nullptr;
   const double value = std::strtod(text, &end);
-  while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') ++end;
+  while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r')
+    ++end;
   if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
   return value;
 }
@@ -95,9 +97,9 @@ std::optional<Location> trackPoint(const pugi::xml_node& point, const char*& why
   const auto course = valueNamed(point, {"course", "bearing"});
 
   const double accuracy = horizontal && *horizontal >= 0.0 ? *horizontal
-                          : hdop && *hdop > 0.0 ? *hdop * NmeaReader::kRangeErrorMeters
-                                                : GpxReader::kAccuracyWithoutHdop;
-  const double verticalAccuracy = !elevation ? -1.0
+                          : hdop && *hdop > 0.0            ? *hdop * NmeaReader::kRangeErrorMeters
+                                                           : GpxReader::kAccuracyWithoutHdop;
+  const double verticalAccuracy = !elevation            ? -1.0
                                   : vdop && *vdop > 0.0 ? *vdop * NmeaReader::kRangeErrorMeters
                                                         : 1.5 * accuracy;
   const double validSpeed = speed && *speed >= 0.0 ? *speed : -1.0;
@@ -119,9 +121,9 @@ Trace GpxReader::read(std::string_view bytes) {
   }
   const pugi::xml_node root = document.document_element();
   if (localName(root) != "gpx") {
-    throw TraceReadError(lines.lineOf(root.offset_debug()),
-                         "not a GPX file: the root element is <" + std::string(root.name()) +
-                             "> instead of <gpx>");
+    throw TraceReadError(
+        lines.lineOf(root.offset_debug()),
+        "not a GPX file: the root element is <" + std::string(root.name()) + "> instead of <gpx>");
   }
 
   Trace trace;

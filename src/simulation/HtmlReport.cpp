@@ -60,13 +60,14 @@ std::vector<Span<StrategyState>> strategySpans(const RecordedRun& run, const Run
 // Longitude and latitude to map pixels, keeping metres square.
 class Projection {
  public:
-  Projection(double minLat, double maxLat, double minLng, double maxLng) : minLng_(minLng), maxLat_(maxLat) {
+  Projection(double minLat, double maxLat, double minLng, double maxLng)
+      : minLng_(minLng), maxLat_(maxLat) {
     const double midLat = (minLat + maxLat) / 2.0;
     cosLat_ = std::cos(midLat * std::numbers::pi / 180.0);
     const double widthDegrees = std::max((maxLng - minLng) * cosLat_, 1e-6);
     const double heightDegrees = std::max(maxLat - minLat, 1e-6);
-    scale_ = std::min((kWidth - 2 * kMargin) / widthDegrees,
-                      (kMapHeight - 2 * kMargin) / heightDegrees);
+    scale_ =
+        std::min((kWidth - 2 * kMargin) / widthDegrees, (kMapHeight - 2 * kMargin) / heightDegrees);
   }
   double x(double longitude) const { return kMargin + (longitude - minLng_) * cosLat_ * scale_; }
   double y(double latitude) const { return kMargin + (maxLat_ - latitude) * scale_; }
@@ -112,7 +113,8 @@ void writeMap(std::ostream& out, const Trace& trace, const RecordedRun& run,
               const RunSummary& summary) {
   std::vector<std::pair<RunSummary::Visit, Coordinate>> visits;
   for (const auto& visit : summary.visits) {
-    if (const auto where = visitCoordinate(visit, trace, summary.end)) visits.emplace_back(visit, *where);
+    if (const auto where = visitCoordinate(visit, trace, summary.end))
+      visits.emplace_back(visit, *where);
   }
   const auto regions = sleepRegions(run);
   double minLat = 90, maxLat = -90, minLng = 180, maxLng = -180;
@@ -122,9 +124,12 @@ void writeMap(std::ostream& out, const Trace& trace, const RecordedRun& run,
     minLng = std::min(minLng, c.longitude);
     maxLng = std::max(maxLng, c.longitude);
   };
-  for (const Location& fix : trace.fixes) widen(fix.coordinate());
-  for (const auto& [visit, where] : visits) widen(where);
-  for (const MonitoredRegion& region : regions) widen(region.center);
+  for (const Location& fix : trace.fixes)
+    widen(fix.coordinate());
+  for (const auto& [visit, where] : visits)
+    widen(where);
+  for (const MonitoredRegion& region : regions)
+    widen(region.center);
   out << "<svg class=\"map\" viewBox=\"0 0 " << kWidth << ' ' << kMapHeight
       << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"map of the trace\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"#f7f7f2\"/>\n";
@@ -144,7 +149,8 @@ void writeMap(std::ostream& out, const Trace& trace, const RecordedRun& run,
     if (lineMode) out << "\"/>\n";
   };
   for (const Location& fix : trace.fixes) {
-    while (span + 1 < spans.size() && spans[span + 1].start <= fix.timestamp()) ++span;
+    while (span + 1 < spans.size() && spans[span + 1].start <= fix.timestamp())
+      ++span;
     const TRMode mode = spans[span].state;
     const double x = projection.x(fix.coordinate().longitude);
     const double y = projection.y(fix.coordinate().latitude);
@@ -183,10 +189,9 @@ void writeMap(std::ostream& out, const Trace& trace, const RecordedRun& run,
 }
 
 const char* strategyColour(StrategyType strategy) {
-  static constexpr const char* kPalette[] = {"#bdbdbd", "#8d6e63", "#66bb6a", "#2e7d32",
-                                             "#1565c0", "#ffb74d", "#ef6c00", "#ad1457",
-                                             "#616161", "#fdd835", "#00838f", "#d84315",
-                                             "#9ccc65", "#6a1b9a"};
+  static constexpr const char* kPalette[] = {"#bdbdbd", "#8d6e63", "#66bb6a", "#2e7d32", "#1565c0",
+                                             "#ffb74d", "#ef6c00", "#ad1457", "#616161", "#fdd835",
+                                             "#00838f", "#d84315", "#9ccc65", "#6a1b9a"};
   const auto index = static_cast<std::size_t>(static_cast<int>(strategy) + 1);
   return index < std::size(kPalette) ? kPalette[index] : "#000000";
 }

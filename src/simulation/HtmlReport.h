@@ -23,8 +23,7 @@ class HtmlReport {
 
   static std::string render(const Trace& trace, const RecordedRun& run, const RunSummary& summary,
                             const Options& options);
-  static std::string render(const Trace& trace, const RecordedRun& run,
-                            const RunSummary& summary) {
+  static std::string render(const Trace& trace, const RecordedRun& run, const RunSummary& summary) {
     return render(trace, run, summary, Options());
   }
 

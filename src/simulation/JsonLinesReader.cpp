@@ -33,7 +33,8 @@ void add(Trace& trace, JsonTraceLine&& line) {
       break;
     case Type::kAccelerometer:
       for (std::size_t i = 0; i < line.samples.size(); ++i) {
-        const double offset = line.sampleRate > 0.0 ? static_cast<double>(i) / line.sampleRate : 0.0;
+        const double offset =
+            line.sampleRate > 0.0 ? static_cast<double>(i) / line.sampleRate : 0.0;
         trace.accelerometer.push_back(
             {line.time.dateByAddingTimeInterval(offset), line.samples[i]});
       }
@@ -71,8 +72,7 @@ Trace JsonLinesReader::read(std::string_view bytes) {
       throw TraceReadError(lineNumber, "\"t\" goes back in time (" +
                                            std::to_string(line.time.timeIntervalSince1970()) +
                                            " after " +
-                                           std::to_string(previous->timeIntervalSince1970()) +
-                                           ")");
+                                           std::to_string(previous->timeIntervalSince1970()) + ")");
     }
     previous = line.time;
     add(trace, std::move(line));

@@ -42,15 +42,14 @@ std::optional<double> optionalNumber(const Json& object, const char* key) {
 }
 
 Type typeNamed(const std::string& name) {
-  static constexpr std::pair<const char*, Type> kTypes[] = {
-      {"fix", Type::kFix},
-      {"activity", Type::kActivity},
-      {"wifi", Type::kWifi},
-      {"wifi_check", Type::kWifiCheck},
-      {"region_enter", Type::kRegionEnter},
-      {"region_exit", Type::kRegionExit},
-      {"accel", Type::kAccelerometer},
-      {"heading", Type::kHeading}};
+  static constexpr std::pair<const char*, Type> kTypes[] = {{"fix", Type::kFix},
+                                                            {"activity", Type::kActivity},
+                                                            {"wifi", Type::kWifi},
+                                                            {"wifi_check", Type::kWifiCheck},
+                                                            {"region_enter", Type::kRegionEnter},
+                                                            {"region_exit", Type::kRegionExit},
+                                                            {"accel", Type::kAccelerometer},
+                                                            {"heading", Type::kHeading}};
   for (const auto& [text, type] : kTypes) {
     if (name == text) return type;
   }
@@ -69,8 +68,7 @@ Location fixFrom(const Json& object, Date time) {
   const auto altitude = optionalNumber(object, "alt");
   const auto verticalAccuracy = optionalNumber(object, "vacc");
   return Location({latitude, longitude}, altitude.value_or(0.0), accuracy,
-                  verticalAccuracy.value_or(altitude ? 1.5 * accuracy : -1.0), course, speed,
-                  time);
+                  verticalAccuracy.value_or(altitude ? 1.5 * accuracy : -1.0), course, speed, time);
 }
 
 platform::Acceleration acceleration(const Json& x, const Json& y, const Json& z) {

@@ -76,8 +76,7 @@ class Assembler {
   static std::optional<std::pair<double, double>> position(const NmeaSentence& s,
                                                            std::size_t latIndex) {
     const auto latitude = NmeaSentence::angle(s.field(latIndex), s.field(latIndex + 1), 90.0);
-    const auto longitude =
-        NmeaSentence::angle(s.field(latIndex + 2), s.field(latIndex + 3), 180.0);
+    const auto longitude = NmeaSentence::angle(s.field(latIndex + 2), s.field(latIndex + 3), 180.0);
     if (!latitude || !longitude) return std::nullopt;
     return std::pair{*latitude, *longitude};
   }
@@ -175,11 +174,10 @@ class Assembler {
     const auto month = NmeaSentence::number(s.field(3));
     const auto year = NmeaSentence::number(s.field(4));
     if (!day && !month && !year) return true;  // no date known to the receiver yet
-    const auto start = day && month && year
-                           ? TimeText::dayStart(static_cast<int>(*year),
-                                                static_cast<unsigned>(*month),
-                                                static_cast<unsigned>(*day))
-                           : std::nullopt;
+    const auto start = day && month && year ? TimeText::dayStart(static_cast<int>(*year),
+                                                                 static_cast<unsigned>(*month),
+                                                                 static_cast<unsigned>(*day))
+                                            : std::nullopt;
     if (!start) {
       why = "ZDA with an unusable date";
       return false;
@@ -204,8 +202,8 @@ class Assembler {
     }
     // Two-digit years: receivers of this century, or logs from the 1980s and 1990s.
     const int year = parts[2] < 80 ? 2000 + parts[2] : 1900 + parts[2];
-    const auto start = TimeText::dayStart(year, static_cast<unsigned>(parts[1]),
-                                          static_cast<unsigned>(parts[0]));
+    const auto start =
+        TimeText::dayStart(year, static_cast<unsigned>(parts[1]), static_cast<unsigned>(parts[0]));
     if (!start) return std::nullopt;
     return start->timeIntervalSince1970();
   }
@@ -243,10 +241,9 @@ class Assembler {
       previousTime = epoch.timeOfDay;
       const double accuracy = epoch.hdop ? *epoch.hdop * NmeaReader::kRangeErrorMeters
                                          : NmeaReader::kAccuracyWithoutHdop;
-      const double verticalAccuracy =
-          !epoch.altitude ? -1.0
-          : epoch.vdop    ? *epoch.vdop * NmeaReader::kRangeErrorMeters
-                          : 1.5 * accuracy;
+      const double verticalAccuracy = !epoch.altitude ? -1.0
+                                      : epoch.vdop    ? *epoch.vdop * NmeaReader::kRangeErrorMeters
+                                                      : 1.5 * accuracy;
       trace_.fixes.emplace_back(Coordinate{*epoch.latitude, *epoch.longitude},
                                 epoch.altitude.value_or(0.0), accuracy, verticalAccuracy,
                                 epoch.course.value_or(-1.0), epoch.speed.value_or(-1.0),

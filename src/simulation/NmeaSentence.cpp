@@ -35,7 +35,8 @@ const char* NmeaSentence::parse(std::string_view line) {
   const int low = hexDigit(sentence[star + 2]);
   if (high < 0 || low < 0) return "malformed checksum";
   unsigned computed = 0;
-  for (std::size_t i = 0; i < star; ++i) computed ^= static_cast<unsigned char>(sentence[i]);
+  for (std::size_t i = 0; i < star; ++i)
+    computed ^= static_cast<unsigned char>(sentence[i]);
   if (computed != static_cast<unsigned>(high * 16 + low)) return "checksum mismatch";
 
   const std::string_view body = sentence.substr(0, star);

@@ -8,7 +8,8 @@
 namespace trevalo::simulation {
 
 void RecordedRun::writeJsonLines(std::ostream& out) const {
-  for (const RunEvent& event : events) out << event.toJson().dump() << '\n';
+  for (const RunEvent& event : events)
+    out << event.toJson().dump() << '\n';
 }
 
 RecordedRun RecordedRun::readJsonLines(std::string_view text) {

@@ -11,10 +11,10 @@ namespace {
 
 using Kind = RunEvent::Kind;
 
-constexpr Kind kKinds[] = {Kind::kMode,          Kind::kStrategy,     Kind::kFix,
-                           Kind::kLocation,      Kind::kVisitStart,   Kind::kVisitEnd,
-                           Kind::kActivity,      Kind::kGeofenceEnter, Kind::kGeofenceExit,
-                           Kind::kRegionChange,  Kind::kError};
+constexpr Kind kKinds[] = {Kind::kMode,         Kind::kStrategy,      Kind::kFix,
+                           Kind::kLocation,     Kind::kVisitStart,    Kind::kVisitEnd,
+                           Kind::kActivity,     Kind::kGeofenceEnter, Kind::kGeofenceExit,
+                           Kind::kRegionChange, Kind::kError};
 
 Kind kindNamed(const std::string& name) {
   for (const Kind kind : kKinds) {
@@ -67,8 +67,8 @@ Json locationJson(const Location& location) {
 }
 
 Location locationFrom(const Json& object) {
-  return Location({number(object, "lat"), number(object, "lng")}, 0.0, number(object, "acc"),
-                  -1.0, optionalNumber(object, "course").value_or(-1.0),
+  return Location({number(object, "lat"), number(object, "lng")}, 0.0, number(object, "acc"), -1.0,
+                  optionalNumber(object, "course").value_or(-1.0),
                   optionalNumber(object, "speed").value_or(-1.0),
                   Date(optionalNumber(object, "time").value_or(number(object, "t"))));
 }
@@ -82,7 +82,8 @@ Json regionJson(const MonitoredRegion& region) {
 
 MonitoredRegion regionFrom(const Json& object) {
   if (!object.is_object()) throw RunEventError("a region must be an object");
-  return {textOf(object, "id"), {number(object, "lat"), number(object, "lng")},
+  return {textOf(object, "id"),
+          {number(object, "lat"), number(object, "lng")},
           number(object, "radius")};
 }
 
@@ -174,7 +175,8 @@ Json RunEvent::toJson() const {
       json["headings"] = service.headings;
       json["significant_changes"] = service.significantChanges;
       Json regions = Json::array();
-      for (const MonitoredRegion& region : service.regions) regions.push_back(regionJson(region));
+      for (const MonitoredRegion& region : service.regions)
+        regions.push_back(regionJson(region));
       json["regions"] = std::move(regions);
       break;
     }
@@ -214,7 +216,8 @@ RunEvent RunEvent::fromJson(const Json& json) {
       event.mode = static_cast<TRMode>(static_cast<std::int32_t>(number(json, "mode")));
       break;
     case Kind::kStrategy: {
-      event.strategy = static_cast<StrategyType>(static_cast<std::int32_t>(number(json, "strategy")));
+      event.strategy =
+          static_cast<StrategyType>(static_cast<std::int32_t>(number(json, "strategy")));
       event.service.updating = flag(json, "updating");
       event.service.desiredAccuracy = optionalNumber(json, "accuracy").value_or(0.0);
       event.service.distanceFilter = optionalNumber(json, "distance_filter").value_or(0.0);
@@ -222,7 +225,8 @@ RunEvent RunEvent::fromJson(const Json& json) {
       event.service.significantChanges = flag(json, "significant_changes");
       if (const auto regions = json.find("regions"); regions != json.end()) {
         if (!regions->is_array()) throw RunEventError("\"regions\" must be an array");
-        for (const Json& region : *regions) event.service.regions.push_back(regionFrom(region));
+        for (const Json& region : *regions)
+          event.service.regions.push_back(regionFrom(region));
       }
       break;
     }

@@ -79,14 +79,14 @@ struct RunEvent {
 
   Date time;
   Kind kind = Kind::kMode;
-  TRMode mode = TRModeInitial;                   // kMode
-  StrategyType strategy = StrategyTypeUnset;     // kStrategy
-  LocationServiceState service;                  // kStrategy
-  std::optional<Location> location;              // kFix, kLocation
-  VisitRecord visit;                             // kVisitStart, kVisitEnd, kGeofence*: the venue
-  std::uint64_t activity = 0;                    // kActivity
-  std::optional<MonitoredRegion> geofence;       // kGeofence*
-  std::string text;                              // kRegionChange, kError
+  TRMode mode = TRModeInitial;                // kMode
+  StrategyType strategy = StrategyTypeUnset;  // kStrategy
+  LocationServiceState service;               // kStrategy
+  std::optional<Location> location;           // kFix, kLocation
+  VisitRecord visit;                          // kVisitStart, kVisitEnd, kGeofence*: the venue
+  std::uint64_t activity = 0;                 // kActivity
+  std::optional<MonitoredRegion> geofence;    // kGeofence*
+  std::string text;                           // kRegionChange, kError
 
   static const char* name(Kind kind) noexcept;
 

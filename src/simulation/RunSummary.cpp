@@ -179,10 +179,12 @@ Json RunSummary::toJson() const {
   }
   json["visits"] = std::move(visitList);
   Json modes = Json::object();
-  for (const auto& [mode, time] : modeSeconds) modes[shortModeName(mode)] = time;
+  for (const auto& [mode, time] : modeSeconds)
+    modes[shortModeName(mode)] = time;
   json["mode_seconds"] = std::move(modes);
   Json accuracies = Json::object();
-  for (const auto& [accuracy, time] : accuracySeconds) accuracies[PowerModel::name(accuracy)] = time;
+  for (const auto& [accuracy, time] : accuracySeconds)
+    accuracies[PowerModel::name(accuracy)] = time;
   json["accuracy_seconds"] = std::move(accuracies);
   json["trace_fixes"] = traceFixes;
   json["delivered_fixes"] = deliveredFixes;

@@ -20,8 +20,8 @@ struct RunSummary {
   struct Visit {
     std::string place;
     Date arrival;
-    std::optional<Date> departure;  // nothing while the visit was still open at the end
-    double dwell = 0.0;             // s, up to the end of the run for an open visit
+    std::optional<Date> departure;         // nothing while the visit was still open at the end
+    double dwell = 0.0;                    // s, up to the end of the run for an open visit
     std::optional<Coordinate> coordinate;  // where the place is, when the service said
 
     bool operator==(const Visit&) const = default;
@@ -41,8 +41,7 @@ struct RunSummary {
   // as in the initial mode; before its first strategy the location service counts as off.
   // Visits with an arrival are listed in arrival order; an end matches the open visit with the
   // same place and arrival.
-  static RunSummary make(const Trace& trace, const RecordedRun& run,
-                         const PowerModel& model = {});
+  static RunSummary make(const Trace& trace, const RecordedRun& run, const PowerModel& model = {});
 
   double seconds() const noexcept { return end.timeIntervalSinceDate(start); }
   std::string text() const;

@@ -108,18 +108,17 @@ std::optional<Date> TimeText::parseIso8601(std::string_view text) {
   }
   if (at != text.size()) return std::nullopt;
 
-  const auto midnight =
-      dayStart(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
+  const auto midnight = dayStart(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
   if (!midnight) return std::nullopt;
-  return midnight->dateByAddingTimeInterval(*hour * 3600.0 + *minute * 60.0 + *second +
-                                            fraction - offsetSeconds);
+  return midnight->dateByAddingTimeInterval(*hour * 3600.0 + *minute * 60.0 + *second + fraction -
+                                            offsetSeconds);
 }
 
 std::string TimeText::iso8601(Date date) {
   const Civil c = civil(date);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", c.year, c.month, c.day,
-                c.hour, c.minute, c.second);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
   return text;
 }
 

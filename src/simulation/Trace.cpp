@@ -94,10 +94,9 @@ void Trace::normalise() {
     }
   }
   sortByTime(fixes, fixTime);
-  const auto firstDuplicate =
-      std::unique(fixes.begin(), fixes.end(), [](const Location& a, const Location& b) {
-        return a.timestamp() == b.timestamp();
-      });
+  const auto firstDuplicate = std::unique(
+      fixes.begin(), fixes.end(),
+      [](const Location& a, const Location& b) { return a.timestamp() == b.timestamp(); });
   notes.duplicates += static_cast<std::size_t>(fixes.end() - firstDuplicate);
   fixes.erase(firstDuplicate, fixes.end());
 

@@ -58,8 +58,7 @@ std::optional<Date> TracePlayer::nextTime() const {
   consider(trace_->activities, next_.activity, timeOfRecord<ActivityReport>, earliest);
   consider(trace_->regions, next_.region, timeOfRecord<RegionCrossing>, earliest);
   consider(motionPlan_, next_.motion, timeOfSegment, earliest);
-  consider(trace_->accelerometer, next_.accelerometer, timeOfRecord<AccelerometerSample>,
-           earliest);
+  consider(trace_->accelerometer, next_.accelerometer, timeOfRecord<AccelerometerSample>, earliest);
   consider(trace_->headings, next_.heading, timeOfHeading, earliest);
   consider(trace_->fixes, next_.fix, timeOfFix, earliest);
   return earliest;
@@ -90,8 +89,9 @@ void TracePlayer::handOver(Date instant) {
               const double seconds = segment.end.timeIntervalSinceDate(segment.start);
               sink_.motion(segment.pattern, MotionPlan::script(segment.pattern, seconds));
             });
-  played_ += deliverAt(trace.accelerometer, next_.accelerometer, timeOfRecord<AccelerometerSample>,
-                       instant, [&](const AccelerometerSample& sample) { sink_.accelerometer(sample); });
+  played_ +=
+      deliverAt(trace.accelerometer, next_.accelerometer, timeOfRecord<AccelerometerSample>,
+                instant, [&](const AccelerometerSample& sample) { sink_.accelerometer(sample); });
   played_ += deliverAt(trace.headings, next_.heading, timeOfHeading, instant,
                        [&](const platform::Heading& heading) { sink_.heading(heading); });
   played_ += deliverAt(trace.fixes, next_.fix, timeOfFix, instant,

@@ -33,8 +33,11 @@ class ReferenceServiceTest : public ::testing::Test {
   }
 
   static Json point(double latitude, double longitude, double accuracy) {
-    return {{"latitude", latitude}, {"longitude", longitude}, {"horizontalAccuracy", accuracy},
-            {"timestamp", kMonday}, {"isindoor", true}};
+    return {{"latitude", latitude},
+            {"longitude", longitude},
+            {"horizontalAccuracy", accuracy},
+            {"timestamp", kMonday},
+            {"isindoor", true}};
   }
 
   // A visit log as the SDK sends it when a visit ends.
@@ -57,8 +60,8 @@ class ReferenceServiceTest : public ::testing::Test {
 };
 
 TEST_F(ReferenceServiceTest, ReverseGeocodeOfAPointGivesTheNearestVenueWithItsOutline) {
-  const auto answer =
-      call("GET", "https://api.example/v1/geocode/reverse_geocode?lat=48.85015&lng=2.35038&api_token=t");
+  const auto answer = call(
+      "GET", "https://api.example/v1/geocode/reverse_geocode?lat=48.85015&lng=2.35038&api_token=t");
   ASSERT_EQ(answer.status, 200);
   const auto place = TRPlace::initWithDictionary(answer.body);
   EXPECT_EQ(place->venue->venueId, "cafe");
@@ -78,7 +81,8 @@ TEST_F(ReferenceServiceTest, ReverseGeocodeOfAPointGivesTheNearestVenueWithItsOu
 
 TEST_F(ReferenceServiceTest, CollectedPointsResolveThroughTheirCentreAndTheFilters) {
   Json points = Json::array();
-  for (int i = 0; i < 10; ++i) points.push_back(point(48.85012 + 0.00001 * i, 2.35020, 8));
+  for (int i = 0; i < 10; ++i)
+    points.push_back(point(48.85012 + 0.00001 * i, 2.35020, 8));
   points.push_back(point(48.8530, 2.3550, 8));   // a jump across the street
   points.push_back(point(48.9000, 2.4000, -1));  // no valid coordinate
   const std::string url = "/v1/geocode/reverse_geocode?api_token=t";
@@ -93,7 +97,8 @@ TEST_F(ReferenceServiceTest, CollectedPointsResolveThroughTheirCentreAndTheFilte
 TEST_F(ReferenceServiceTest, VenueSearchByNameCategoryRadiusAndLimit) {
   const auto ids = [&](const std::string& query) {
     std::vector<std::string> found;
-    const auto answer = call("GET", "/v1/search/venues?api_token=t&lat=48.85015&lng=2.3502" + query);
+    const auto answer =
+        call("GET", "/v1/search/venues?api_token=t&lat=48.85015&lng=2.3502" + query);
     EXPECT_EQ(answer.status, 200) << answer.bodyText();
     for (const auto& place : TRPlace::placesWithSearchJson(answer.body)) {
       found.push_back(place->venue->venueId.value_or("?"));
@@ -113,15 +118,23 @@ TEST_F(ReferenceServiceTest, LoggedVisitsGivePriorVisitsPeopleHomeAndWork) {
   for (int day = 0; day < 5; ++day) {
     const double midnight = kMonday + day * 86400.0;
     // Paris is an hour ahead of UTC by its longitude: 21:00 UTC is 22:00 there.
-    ASSERT_EQ(post(url, visitLog("dev-1", "home", midnight - 3 * 3600, midnight + 6 * 3600, 48.84, 2.33)).status, 200);
-    ASSERT_EQ(post(url, visitLog("dev-1", "office", midnight + 7 * 3600, midnight + 16 * 3600, 48.86, 2.37)).status, 200);
+    ASSERT_EQ(
+        post(url, visitLog("dev-1", "home", midnight - 3 * 3600, midnight + 6 * 3600, 48.84, 2.33))
+            .status,
+        200);
+    ASSERT_EQ(post(url, visitLog("dev-1", "office", midnight + 7 * 3600, midnight + 16 * 3600,
+                                 48.86, 2.37))
+                  .status,
+              200);
   }
-  ASSERT_EQ(post(url, visitLog("dev-2", "cafe", kMonday + 12 * 3600, kMonday + 13 * 3600)).status, 200);
+  ASSERT_EQ(post(url, visitLog("dev-2", "cafe", kMonday + 12 * 3600, kMonday + 13 * 3600)).status,
+            200);
 
   const auto homeWork = call("GET", "/v1/visit-data/homework?device_id=dev-1&api_token=t");
   EXPECT_EQ(TRAddress::homeAddressWithJson(homeWork.body)->addressId, "a-home");
   EXPECT_EQ(TRAddress::workAddressWithJson(homeWork.body)->addressId, "a-7");
-  EXPECT_EQ(call("GET", "/v1/visit-data/homework?device_id=dev-9&api_token=t").body, Json::object());
+  EXPECT_EQ(call("GET", "/v1/visit-data/homework?device_id=dev-9&api_token=t").body,
+            Json::object());
 
   const auto visits = TRVisit::visitsWithJson(
       call("GET", "/v1/visit-data/visits?device_id=dev-2&api_token=t").body);
@@ -138,31 +151,40 @@ TEST_F(ReferenceServiceTest, LoggedVisitsGivePriorVisitsPeopleHomeAndWork) {
 }
 
 TEST_F(ReferenceServiceTest, GeofencesUserDataRecordingsAndTheEventLog) {
-  const auto all = post("/v1/venues/geofences?api_token=t",
-                        {{"lat", 48.85}, {"lng", 2.35}, {"filter", Json::array()}, {"device_id", "d"}});
+  const auto all =
+      post("/v1/venues/geofences?api_token=t",
+           {{"lat", 48.85}, {"lng", 2.35}, {"filter", Json::array()}, {"device_id", "d"}});
   const auto fences = TRGeofence::geofencesWithJson(all.body);
   ASSERT_TRUE(fences.has_value());
   EXPECT_EQ(fences->size(), 4u);
   EXPECT_NEAR((*fences)[0]->center.latitude, 48.85015, 1e-9);
-  const auto food = post("/v1/venues/geofences?api_token=t",
-                         {{"lat", 48.85}, {"lng", 2.35}, {"filter", {{{"venue_category", "food"}}}}});
+  const auto food =
+      post("/v1/venues/geofences?api_token=t",
+           {{"lat", 48.85}, {"lng", 2.35}, {"filter", {{{"venue_category", "food"}}}}});
   EXPECT_EQ(food.body.size(), 2u);
 
-  const Json user = {{"device_id", "dev-1"},
-                     {"vendor_id", "V"},
-                     {"bundle_id", "app"},
-                     {"info", {{{"key", "name"}, {"value", "Ann"}}, {{"key", "age"}, {"value", 30}}}}};
+  const Json user = {
+      {"device_id", "dev-1"},
+      {"vendor_id", "V"},
+      {"bundle_id", "app"},
+      {"info", {{{"key", "name"}, {"value", "Ann"}}, {{"key", "age"}, {"value", 30}}}}};
   EXPECT_EQ(post("/v1/logging/userdata?api_token=t", user).status, 200);
   EXPECT_EQ(store->userValues("dev-1").size(), 2u);
 
-  EXPECT_EQ(post("/wicked_smaht", {{"session", "s1"}, {"locations", {point(48.85, 2.35, 5)}}}).status, 200);
-  EXPECT_EQ(post("/wicked_smaht", {{"session", "s1"}, {"visits", {{{"visit", {{"start_time", 1}}}}}}}).status, 200);
+  EXPECT_EQ(
+      post("/wicked_smaht", {{"session", "s1"}, {"locations", {point(48.85, 2.35, 5)}}}).status,
+      200);
+  EXPECT_EQ(
+      post("/wicked_smaht", {{"session", "s1"}, {"visits", {{{"visit", {{"start_time", 1}}}}}}})
+          .status,
+      200);
   EXPECT_EQ(call("GET", "/clam_chowdah/s1").body, (Json{{"locations", {point(48.85, 2.35, 5)}}}));
   EXPECT_EQ(store->recordedVisits("s1").size(), 1u);
 
   const auto logged = call("PUT", "https://log.example/dev1/12_30_05.json", R"("say \"hi\"")");
   EXPECT_EQ(logged.status, 200);
-  EXPECT_THAT(store->events("dev1"), ElementsAre(std::pair<std::string, std::string>("12_30_05", "say \"hi\"")));
+  EXPECT_THAT(store->events("dev1"),
+              ElementsAre(std::pair<std::string, std::string>("12_30_05", "say \"hi\"")));
 }
 
 TEST_F(ReferenceServiceTest, TheReverseGeocodingFormatNamesThePlaceAndItsAddress) {
@@ -189,17 +211,25 @@ TEST_F(ReferenceServiceTest, RequestsItCannotUseAreRefusedAndStoreNothing) {
       {"GET", "/v1/geocode/reverse_geocode?lat=4x&lng=2&api_token=t", "", 400, "\"lat\""},
       {"POST", "/v1/geocode/reverse_geocode?api_token=t", "{\"points\": []}", 400, "non-empty"},
       {"POST", "/v1/geocode/reverse_geocode?api_token=t", "[1]", 400, "JSON object"},
-      {"POST", "/v1/geocode/reverse_geocode?api_token=t", "{\"points\": [{\"latitude\": 1}]}", 400, "\"longitude\""},
+      {"POST", "/v1/geocode/reverse_geocode?api_token=t", "{\"points\": [{\"latitude\": 1}]}", 400,
+       "\"longitude\""},
       {"GET", "/v1/search/venues?api_token=t&lat=1&lng=2&limit=2.5", "", 400, "whole number"},
       {"GET", "/v1/visit-data/visits?api_token=t", "", 400, "missing \"device_id\""},
       {"GET", "/v1/venues/nowhere/people?api_token=t", "", 400, "no venue"},
       {"POST", "/v1/logging/visit?api_token=t", "{\"start_time\": 5}", 400, "\"end_time\""},
-      {"POST", "/v1/logging/visit?api_token=t", "{\"start_time\": 9, \"end_time\": 5}", 400, "before"},
-      {"POST", "/v1/logging/visit?api_token=t", "{\"start_time\": 1, \"end_time\": 5, \"venue_id\": 7}", 400, "\"venue_id\""},
+      {"POST", "/v1/logging/visit?api_token=t", "{\"start_time\": 9, \"end_time\": 5}", 400,
+       "before"},
+      {"POST", "/v1/logging/visit?api_token=t",
+       "{\"start_time\": 1, \"end_time\": 5, \"venue_id\": 7}", 400, "\"venue_id\""},
       {"POST", "/v1/logging/visit?api_token=t", "{\"start_time\": 1", 400, "not valid JSON"},
-      {"POST", "/v1/logging/userdata?api_token=t", "{\"info\": [{\"key\": \"a\", \"value\": 1}, {\"value\": 2}]}", 400, "\"key\""},
-      {"POST", "/v1/venues/geofences?api_token=t", "{\"lat\": 1, \"lng\": 2, \"filter\": {}}", 400, "\"filter\""},
-      {"POST", "/wicked_smaht", "{\"session\": \"s\", \"locations\": [{\"latitude\": 1, \"longitude\": 2, \"timestamp\": 3}, 5]}", 400, "object"},
+      {"POST", "/v1/logging/userdata?api_token=t",
+       "{\"info\": [{\"key\": \"a\", \"value\": 1}, {\"value\": 2}]}", 400, "\"key\""},
+      {"POST", "/v1/venues/geofences?api_token=t", "{\"lat\": 1, \"lng\": 2, \"filter\": {}}", 400,
+       "\"filter\""},
+      {"POST", "/wicked_smaht",
+       "{\"session\": \"s\", \"locations\": [{\"latitude\": 1, \"longitude\": 2, \"timestamp\": "
+       "3}, 5]}",
+       400, "object"},
       {"POST", "/wicked_smaht", "{\"session\": \"s\"}", 400, "either"},
       {"PUT", "/dev/12_00_00.json", "{\"not\": \"a string\"}", 400, "JSON string"},
       {"GET", "/v1/search/venues?lat=1&lng=2", "", 401, "api_token"},
@@ -240,7 +270,8 @@ TEST_F(ReferenceServiceTest, TheResponderAnswersTheSimulatedTransport) {
   EXPECT_EQ(std::string(response->body.begin(), response->body.end()), "{}");
   EXPECT_EQ(transport.pendingCount(), 0u);
   ASSERT_EQ(store->visits("dev-5").size(), 1u);
-  EXPECT_EQ(store->visits("dev-5")[0].endMilliseconds - store->visits("dev-5")[0].startMilliseconds, 600000);
+  EXPECT_EQ(store->visits("dev-5")[0].endMilliseconds - store->visits("dev-5")[0].startMilliseconds,
+            600000);
 }
 
 }  // namespace

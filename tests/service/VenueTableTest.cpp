@@ -40,8 +40,9 @@ TEST(VenueTableTest, AnOutlineHoldingThePointWinsOverANearerPoint) {
   EXPECT_NEAR(outside.distance, 20.0, 0.2);
   // Beyond the radius, or refused by the filter: nothing.
   EXPECT_TRUE(table.nearest({48.80, 2.35}, 150, 5).empty());
-  EXPECT_EQ(table.nearest({48.85015, 2.35038}, 150, 5,
-                          [](const Venue& venue) { return venue.subcategory == "bakery"; })
+  EXPECT_EQ(table
+                .nearest({48.85015, 2.35038}, 150, 5,
+                         [](const Venue& venue) { return venue.subcategory == "bakery"; })
                 .front()
                 .venue->id,
             "bakery");
@@ -51,12 +52,14 @@ TEST(VenueTableTest, RefusesFilesItCannotUseNamingTheFeature) {
   const std::pair<const char*, const char*> cases[] = {
       {"[1, 2]", "FeatureCollection"},
       {R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},
-           "geometry": {"type": "Point", "coordinates": [2, 48]}}]})", "feature 0: no \"id\""},
+           "geometry": {"type": "Point", "coordinates": [2, 48]}}]})",
+       "feature 0: no \"id\""},
       {R"({"type": "FeatureCollection", "features": [{"type": "Feature", "id": "a",
            "geometry": {"type": "LineString", "coordinates": [[2, 48], [3, 49]]}}]})",
        "neither Point nor Polygon"},
       {R"({"type": "FeatureCollection", "features": [{"type": "Feature", "id": "a",
-           "geometry": {"type": "Point", "coordinates": [200, 48]}}]})", "out of range"},
+           "geometry": {"type": "Point", "coordinates": [200, 48]}}]})",
+       "out of range"},
       {R"({"type": "FeatureCollection", "features": [
            {"type": "Feature", "id": "a", "geometry": {"type": "Point", "coordinates": [2, 48]}},
            {"type": "Feature", "id": "a", "geometry": {"type": "Point", "coordinates": [2, 48]}}]})",

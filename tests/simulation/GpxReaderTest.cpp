@@ -38,8 +38,8 @@ double seconds(const Location& fix) {
 TEST(GpxReaderTest, PointsComeInTimeOrderWithDuplicatesDroppedAndGapsKept) {
   const Trace trace = GpxReader::read(gpx(point(48.850, "2024-06-01T08:00:00Z") +
                                           point(48.851, "2024-06-01T08:00:02Z") +
-                                          point(48.852, "2024-06-01T08:00:01Z") +  // early
-                                          point(48.853, "2024-06-01T08:00:02Z") +  // duplicate
+                                          point(48.852, "2024-06-01T08:00:01Z") +   // early
+                                          point(48.853, "2024-06-01T08:00:02Z") +   // duplicate
                                           point(48.854, "2024-06-01T08:20:00Z")));  // gap
   EXPECT_EQ(trace.format, TraceFormat::kGpx);
   ASSERT_EQ(trace.fixes.size(), 4u);
@@ -54,14 +54,14 @@ TEST(GpxReaderTest, PointsComeInTimeOrderWithDuplicatesDroppedAndGapsKept) {
 }
 
 TEST(GpxReaderTest, ReadsElevationPrecisionSpeedAndCourseWhereverTheyAre) {
-  const Trace trace = GpxReader::read(gpx(
-      point(48.85, "2024-06-01T08:00:00.500+02:00",
-            "<ele>35.5</ele><hdop>1.4</hdop><speed>1.5</speed><course>270</course>") +
-      point(48.86, "2024-06-01T06:00:01Z",
-            "<extensions><tp:TrackPointExtension><tp:speed>12.5</tp:speed>"
-            "<tp:bearing>45</tp:bearing><tp:hacc>7</tp:hacc></tp:TrackPointExtension>"
-            "</extensions>") +
-      point(48.87, "2024-06-01T06:00:02Z", "<course>400</course><speed>-3</speed>")));
+  const Trace trace = GpxReader::read(
+      gpx(point(48.85, "2024-06-01T08:00:00.500+02:00",
+                "<ele>35.5</ele><hdop>1.4</hdop><speed>1.5</speed><course>270</course>") +
+          point(48.86, "2024-06-01T06:00:01Z",
+                "<extensions><tp:TrackPointExtension><tp:speed>12.5</tp:speed>"
+                "<tp:bearing>45</tp:bearing><tp:hacc>7</tp:hacc></tp:TrackPointExtension>"
+                "</extensions>") +
+          point(48.87, "2024-06-01T06:00:02Z", "<course>400</course><speed>-3</speed>")));
   ASSERT_EQ(trace.fixes.size(), 3u);
   const Location& first = trace.fixes[0];
   EXPECT_EQ(seconds(first), -7199.5);  // +02:00 is two hours ahead of UTC
@@ -83,13 +83,13 @@ TEST(GpxReaderTest, ReadsElevationPrecisionSpeedAndCourseWhereverTheyAre) {
 }
 
 TEST(GpxReaderTest, UnusablePointsAreSkippedWithTheirLines) {
-  const Trace trace = GpxReader::read(gpx(
-      point(48.85, "2024-06-01T08:00:00Z") +                           // line 5
-      "<trkpt lat=\"48.86\" lon=\"2.35\"></trkpt>\n" +                   // line 6: no time
-      "<trkpt lat=\"north\" lon=\"2.35\"><time>2024-06-01T08:00:02Z</time></trkpt>\n" +
-      point(48.87, "yesterday") +                                        // line 8
-      "<trkpt lat=\"91\" lon=\"2.35\"><time>2024-06-01T08:00:04Z</time></trkpt>\n" +
-      point(48.88, "2024-06-01T08:00:05Z")));
+  const Trace trace = GpxReader::read(
+      gpx(point(48.85, "2024-06-01T08:00:00Z") +            // line 5
+          "<trkpt lat=\"48.86\" lon=\"2.35\"></trkpt>\n" +  // line 6: no time
+          "<trkpt lat=\"north\" lon=\"2.35\"><time>2024-06-01T08:00:02Z</time></trkpt>\n" +
+          point(48.87, "yesterday") +  // line 8
+          "<trkpt lat=\"91\" lon=\"2.35\"><time>2024-06-01T08:00:04Z</time></trkpt>\n" +
+          point(48.88, "2024-06-01T08:00:05Z")));
   EXPECT_EQ(trace.fixes.size(), 2u);
   EXPECT_EQ(trace.notes.broken, 4u);
   EXPECT_THAT(trace.notes.warnings,

@@ -16,7 +16,8 @@ constexpr double kT0 = 1717225200.0;
 
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
   return n;
 }
 
@@ -30,8 +31,8 @@ RunEvent event(double seconds, RunEvent::Kind kind) {
 TEST(HtmlReportTest, DrawsTheTraceByModeWithVisitsAndSleepRegions) {
   Trace trace;
   for (int t = 0; t <= 1200; t += 5) {
-    trace.fixes.emplace_back(Coordinate{48.85 + 0.00002 * t, 2.35 + 0.00001 * t}, 0, 5, -1, -1,
-                             -1, Date(kT0 + t));
+    trace.fixes.emplace_back(Coordinate{48.85 + 0.00002 * t, 2.35 + 0.00001 * t}, 0, 5, -1, -1, -1,
+                             Date(kT0 + t));
   }
   RecordedRun run;
   RunEvent walking = event(0, RunEvent::Kind::kMode);

@@ -13,17 +13,27 @@ using ::testing::HasSubstr;
 
 TEST(JsonLinesReaderTest, ReadsEveryKindOfRecord) {
   const Trace trace = JsonLinesReader::read(
-      R"({"t": 100, "type": "wifi", "ssid": "Home"})" "\n"
-      R"({"t": 100, "type": "fix", "lat": 48.85, "lng": 2.35, "acc": 5, "alt": 40, "speed": 1.2})" "\n"
+      R"({"t": 100, "type": "wifi", "ssid": "Home"})"
       "\n"
-      R"({"t": 101, "type": "accel", "hz": 4, "samples": [[0, 0, -1], [0.1, 0, -1], [0, 0.2, -1]]})" "\n"
-      R"({"t": 101.5, "type": "accel", "x": 0, "y": -1, "z": 0})" "\n"
-      R"({"t": 102, "type": "heading", "magnetic": 90, "true": 91.5, "acc": 10})" "\n"
-      R"({"t": 103, "type": "activity", "value": 2})" "\n"
-      R"({"t": 104, "type": "wifi_check"})" "\n"
-      R"({"t": 105, "type": "region_enter", "id": "shop-1"})" "\n"
-      R"({"t": 106, "type": "region_exit"})" "\n"
-      R"({"t": 107, "type": "wifi", "ssid": null})" "\n");
+      R"({"t": 100, "type": "fix", "lat": 48.85, "lng": 2.35, "acc": 5, "alt": 40, "speed": 1.2})"
+      "\n"
+      "\n"
+      R"({"t": 101, "type": "accel", "hz": 4, "samples": [[0, 0, -1], [0.1, 0, -1], [0, 0.2, -1]]})"
+      "\n"
+      R"({"t": 101.5, "type": "accel", "x": 0, "y": -1, "z": 0})"
+      "\n"
+      R"({"t": 102, "type": "heading", "magnetic": 90, "true": 91.5, "acc": 10})"
+      "\n"
+      R"({"t": 103, "type": "activity", "value": 2})"
+      "\n"
+      R"({"t": 104, "type": "wifi_check"})"
+      "\n"
+      R"({"t": 105, "type": "region_enter", "id": "shop-1"})"
+      "\n"
+      R"({"t": 106, "type": "region_exit"})"
+      "\n"
+      R"({"t": 107, "type": "wifi", "ssid": null})"
+      "\n");
   ASSERT_EQ(trace.fixes.size(), 1u);
   EXPECT_DOUBLE_EQ(trace.fixes[0].altitude(), 40.0);
   EXPECT_DOUBLE_EQ(trace.fixes[0].speed(), 1.2);

@@ -13,16 +13,15 @@ Location fixAt(double seconds, double metersNorth, double speed = -1.0) {
 }
 
 TEST(MotionPlanTest, SpeedThresholdsChooseThePattern) {
-  const std::pair<double, MotionPattern> cases[] = {{0.0, MotionPattern::kStill},
-                                                    {0.59, MotionPattern::kStill},
-                                                    {0.6, MotionPattern::kWalking},
-                                                    {3.49, MotionPattern::kWalking},
-                                                    {3.5, MotionPattern::kDriving},
-                                                    {30.0, MotionPattern::kDriving}};
+  const std::pair<double, MotionPattern> cases[] = {
+      {0.0, MotionPattern::kStill},   {0.59, MotionPattern::kStill},
+      {0.6, MotionPattern::kWalking}, {3.49, MotionPattern::kWalking},
+      {3.5, MotionPattern::kDriving}, {30.0, MotionPattern::kDriving}};
   for (const auto& [speed, pattern] : cases) {
     SCOPED_TRACE(speed);
     std::vector<Location> fixes;
-    for (int t = 0; t <= 60; ++t) fixes.push_back(fixAt(t, speed * t, speed));
+    for (int t = 0; t <= 60; ++t)
+      fixes.push_back(fixAt(t, speed * t, speed));
     const auto plan = MotionPlan::plan(fixes);
     ASSERT_EQ(plan.size(), 1u);
     EXPECT_EQ(plan[0], (MotionPlan::Segment{Date(1000.0), Date(1060.0), pattern}));

@@ -19,7 +19,8 @@ using ::testing::HasSubstr;
 // "$" + body + "*" + its checksum.
 std::string sentence(const std::string& body) {
   unsigned checksum = 0;
-  for (const char c : body) checksum ^= static_cast<unsigned char>(c);
+  for (const char c : body)
+    checksum ^= static_cast<unsigned char>(c);
   char tail[8];
   std::snprintf(tail, sizeof tail, "*%02X", checksum);
   return "$" + body + tail + "\r\n";
@@ -40,8 +41,7 @@ class RealLogTest : public ::testing::TestWithParam<RealLog> {};
 
 TEST_P(RealLogTest, GivesEveryEpochWithAPositionInTimeOrderAtItsPlace) {
   const RealLog& log = GetParam();
-  const Trace trace =
-      TraceReader::readFile(std::string(TREVALO_TEST_DATA_DIR "/nmea/") + log.file);
+  const Trace trace = TraceReader::readFile(std::string(TREVALO_TEST_DATA_DIR "/nmea/") + log.file);
   EXPECT_EQ(trace.format, TraceFormat::kNmea);
   ASSERT_EQ(trace.fixes.size(), log.fixes);
   EXPECT_EQ(trace.fixes.front().timestamp(), at(log.first));
@@ -57,26 +57,28 @@ TEST_P(RealLogTest, GivesEveryEpochWithAPositionInTimeOrderAtItsPlace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Receivers, RealLogTest,
-    ::testing::Values(RealLog{"haicom-305N.log", 68, "2007-04-08T09:53:04.802Z", -27.21, 153.05},
-                      // Its clock steps back once (10:51:53.71, then .408): the fixes are put in order.
-                      RealLog{"telit-he910.log", 187, "2019-03-12T10:51:53.408Z", 50.84, 4.35},
-                      // A GGA fix comes a second before the first RMC gives the date.
-                      RealLog{"bundg_zeus_9.log", 148, "2018-08-20T09:47:36Z", 52.85, 5.31},
-                      RealLog{"skytraq-dgps.log", 96, "2016-04-07T21:31:21Z", 44.07, -121.31},
-                      // Binary noise before its first sentence; its last one is cut off.
-                      RealLog{"ublox-8.log", 72, "2017-01-10T00:09:41Z", 44.07, -121.31}),
+    ::testing::Values(
+        RealLog{"haicom-305N.log", 68, "2007-04-08T09:53:04.802Z", -27.21, 153.05},
+        // Its clock steps back once (10:51:53.71, then .408): the fixes are put in order.
+        RealLog{"telit-he910.log", 187, "2019-03-12T10:51:53.408Z", 50.84, 4.35},
+        // A GGA fix comes a second before the first RMC gives the date.
+        RealLog{"bundg_zeus_9.log", 148, "2018-08-20T09:47:36Z", 52.85, 5.31},
+        RealLog{"skytraq-dgps.log", 96, "2016-04-07T21:31:21Z", 44.07, -121.31},
+        // Binary noise before its first sentence; its last one is cut off.
+        RealLog{"ublox-8.log", 72, "2017-01-10T00:09:41Z", 44.07, -121.31}),
     [](const auto& info) {
       std::string name = info.param.file;
       return name.substr(0, name.find_first_of("-_."));
     });
 
 TEST(NmeaReaderTest, OneEpochMakesOneFixFromAllItsSentences) {
-  const std::string log = sentence("GPGGA,120000.00,4851.0000,N,00221.0000,E,1,08,1.6,35.2,M,47.0,M,,") +
-                          sentence("GPGSA,A,3,01,02,03,04,,,,,,,,,2.5,1.6,1.9") +
-                          sentence("GPRMC,120000.00,A,4851.0000,N,00221.0000,E,10.0,90.0,010624,,,A") +
-                          sentence("GPVTG,91.0,T,,M,10.0,N,18.5,K,A") +
-                          sentence("GPGGA,120001.00,4851.0010,N,00221.0000,E,1,08,0.8,35.0,M,47.0,M,,") +
-                          sentence("GPVTG,180.0,T,,M,,N,7.2,K,A");
+  const std::string log =
+      sentence("GPGGA,120000.00,4851.0000,N,00221.0000,E,1,08,1.6,35.2,M,47.0,M,,") +
+      sentence("GPGSA,A,3,01,02,03,04,,,,,,,,,2.5,1.6,1.9") +
+      sentence("GPRMC,120000.00,A,4851.0000,N,00221.0000,E,10.0,90.0,010624,,,A") +
+      sentence("GPVTG,91.0,T,,M,10.0,N,18.5,K,A") +
+      sentence("GPGGA,120001.00,4851.0010,N,00221.0000,E,1,08,0.8,35.0,M,47.0,M,,") +
+      sentence("GPVTG,180.0,T,,M,,N,7.2,K,A");
   const Trace trace = NmeaReader::read(log);
   ASSERT_EQ(trace.fixes.size(), 2u);
   const Location& first = trace.fixes[0];
@@ -103,13 +105,14 @@ TEST(NmeaReaderTest, BrokenSentencesAreCountedAndSkippedNeverFatal) {
   bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';  // one wrong checksum digit
   const std::string log =
       "# a comment\n" + sentence("GPRMC,120000.00,A,4851.0000,N,00221.0000,E,1.0,0.0,010624,,,A") +
-      bad +                                                              // line 3: checksum
+      bad +                                                               // line 3: checksum
       "$GPRMC,120003.00,A,4851.0030,N,00221.0000,E,1.0,0.0,010624,,,A\n"  // line 4: no checksum
       "garbage without a sentence\n" +                                    // line 5
       sentence("GPRMC,120004.00,A,48x1.0040,N,00221.0000,E,1.0,0.0,010624,,,A") +  // line 6
-      "\x01\x02noise" + sentence("GPRMC,120005.00,A,4851.0050,N,00221.0000,E,1.0,0.0,010624,,,A") +
-      sentence("GPGSV,1,1,01,01,40,083,46") +                             // ignored, not broken
-      sentence("GPRMC,120006.00,V,,,,,,,010624,,,N");                      // no fix
+      "\x01\x02noise" +
+      sentence("GPRMC,120005.00,A,4851.0050,N,00221.0000,E,1.0,0.0,010624,,,A") +
+      sentence("GPGSV,1,1,01,01,40,083,46") +          // ignored, not broken
+      sentence("GPRMC,120006.00,V,,,,,,,010624,,,N");  // no fix
   const Trace trace = NmeaReader::read(log);
   ASSERT_EQ(trace.fixes.size(), 2u);
   EXPECT_EQ(trace.fixes[1].timestamp(), at("2024-06-01T12:00:05Z"));

@@ -59,9 +59,11 @@ std::vector<MonitoredRegion> sleepRegions() {
 // An hour: walking, a burst into a visit at a café, geofence sleep, the departure.
 RecordedRun hourAtACafe() {
   RecordedRun run;
-  run.add(strategy(0, StrategyTypeInitial, {.updating = true, .desiredAccuracy = 10, .headings = true}));
+  run.add(strategy(0, StrategyTypeInitial,
+                   {.updating = true, .desiredAccuracy = 10, .headings = true}));
   run.add(mode(100, TRModeWalking));
-  run.add(strategy(600, StrategyTypeBurst, {.updating = true, .desiredAccuracy = -1, .headings = true}));
+  run.add(strategy(600, StrategyTypeBurst,
+                   {.updating = true, .desiredAccuracy = -1, .headings = true}));
   run.add(mode(600, TRModeBurst));
   run.add(visit(610, RunEvent::Kind::kVisitStart, std::nullopt, std::nullopt, "Early guess"));
   run.add(mode(660, TRModeVisit));

@@ -83,10 +83,9 @@ TEST_F(TracePlayerTest, RecordsComeAtTheirTimesBetweenTheTimers) {
 
   auto played = player(trace);
   played.playToEnd();
-  EXPECT_THAT(sink.calls,
-              ElementsAre("10 wifi Home", "10 accel", "10 fix", "10 posted", "10 timer",
-                          "12 activity 2", "12 region r1", "12 heading", "15 timer", "20 fix",
-                          "20 posted"));
+  EXPECT_THAT(sink.calls, ElementsAre("10 wifi Home", "10 accel", "10 fix", "10 posted", "10 timer",
+                                      "12 activity 2", "12 region r1", "12 heading", "15 timer",
+                                      "20 fix", "20 posted"));
   EXPECT_EQ(played.recordsPlayed(), 7u);
   EXPECT_FALSE(played.nextTime().has_value());
 }
@@ -128,8 +127,9 @@ TEST_F(TracePlayerTest, WithoutReadingsTheSpeedChoosesStillWalkingOrDriving) {
   trace.accelerometer = {{Date(kStart), {0, 0, -1}}};
   sink.calls.clear();
   player(trace).playToEnd();
-  EXPECT_EQ(std::count_if(sink.calls.begin(), sink.calls.end(),
-                          [](const std::string& call) { return call.find("motion") != std::string::npos; }),
+  EXPECT_EQ(std::count_if(
+                sink.calls.begin(), sink.calls.end(),
+                [](const std::string& call) { return call.find("motion") != std::string::npos; }),
             0);
 }
 
@@ -137,12 +137,13 @@ TEST_F(TracePlayerTest, ASignalLossInsideABuildingDeliversNothingAndStaysStill) 
   // Walking in, ten minutes without a fix inside, a few metres from where the signal went,
   // then walking out.
   Trace trace;
-  for (int t = 0; t < 120; ++t) trace.fixes.push_back(fixAt(t, 1.4 * t));
-  for (int t = 720; t < 840; ++t) trace.fixes.push_back(fixAt(t, 170.0 + 1.4 * (t - 720)));
+  for (int t = 0; t < 120; ++t)
+    trace.fixes.push_back(fixAt(t, 1.4 * t));
+  for (int t = 720; t < 840; ++t)
+    trace.fixes.push_back(fixAt(t, 170.0 + 1.4 * (t - 720)));
   bool timerFiredInTheGap = false;
-  const auto timer = runLoop().scheduleTimer(400, false, [&] {
-    timerFiredInTheGap = sink.fixes.size() == 120;
-  });
+  const auto timer =
+      runLoop().scheduleTimer(400, false, [&] { timerFiredInTheGap = sink.fixes.size() == 120; });
   auto played = player(trace);
   played.playToEnd();
   EXPECT_TRUE(timerFiredInTheGap);
@@ -152,7 +153,8 @@ TEST_F(TracePlayerTest, ASignalLossInsideABuildingDeliversNothingAndStaysStill) 
   const auto& plan = played.motionPlan();
   ASSERT_EQ(plan.size(), 3u);
   EXPECT_EQ(plan[0].pattern, MotionPattern::kWalking);
-  EXPECT_EQ(plan[1], (MotionPlan::Segment{Date(kStart + 119), Date(kStart + 720), MotionPattern::kStill}));
+  EXPECT_EQ(plan[1],
+            (MotionPlan::Segment{Date(kStart + 119), Date(kStart + 720), MotionPattern::kStill}));
   EXPECT_EQ(plan[2].pattern, MotionPattern::kWalking);
 }
 

@@ -36,7 +36,8 @@ int info(const std::string& path) {
   std::cout << "  broken " << notes.broken << ", ignored " << notes.ignored << ", without a fix "
             << notes.withoutFix << ", duplicate times " << notes.duplicates << ", reordered "
             << notes.reordered << "\n";
-  for (const auto& warning : notes.warnings) std::cout << "  " << warning << "\n";
+  for (const auto& warning : notes.warnings)
+    std::cout << "  " << warning << "\n";
   return kDone;
 }
 
@@ -44,8 +45,9 @@ int info(const std::string& path) {
 
 void addInfoCommand(CLI::App& app, int& status) {
   auto* command = app.add_subcommand(
-      "info", "Read a trace (GPX, NMEA 0183 or JSON Lines, told apart by content) and tell what "
-              "it holds and what the reader skipped");
+      "info",
+      "Read a trace (GPX, NMEA 0183 or JSON Lines, told apart by content) and tell what "
+      "it holds and what the reader skipped");
   auto file = std::make_shared<std::string>();
   command->add_option("TRACE", *file, "the trace")->required();
   command->callback([&status, file] { status = info(*file); });
