@@ -127,7 +127,8 @@ class Drift {
   static constexpr double kKeep = 0.95;
   double uniform() { return (static_cast<double>(random_() >> 11) + 0.5) * 0x1.0p-53; }
   double gaussian() {
-    return std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * std::numbers::pi * uniform());
+    const double radius = std::sqrt(-2.0 * std::log(uniform()));
+    return radius * std::cos(2.0 * std::numbers::pi * uniform());
   }
   std::mt19937_64& random_;
   double value_ = 0.0;
@@ -144,8 +145,11 @@ class DayWriter {
     activity(kStationary);
     Drift wanderNorth(random_), wanderEast(random_);
     while (t_ < until) {
-      const Point truth = moved(building.centre, wanderNorth.next(0.3 * building.halfNorth),
-                                wanderEast.next(0.3 * building.halfEast));
+      // One draw after the other: the order of a call's arguments is the compiler's, and the
+      // files must come out the same whichever compiler built the generator.
+      const double north = wanderNorth.next(0.3 * building.halfNorth);
+      const double east = wanderEast.next(0.3 * building.halfEast);
+      const Point truth = moved(building.centre, north, east);
       fix(truth, 35.0 + accuracy_.next(8.0), std::nullopt);
     }
   }
@@ -239,7 +243,9 @@ class DayWriter {
 
   void fix(Point truth, double accuracy, std::optional<std::pair<double, double>> motion) {
     const double scale = accuracy / 2.0;
-    const Point seen = moved(truth, north_.next(scale), east_.next(scale));
+    const double north = north_.next(scale);
+    const double east = east_.next(scale);
+    const Point seen = moved(truth, north, east);
     std::string line =
         "{\"t\":" + number(t_, 0) + ",\"type\":\"fix\",\"lat\":" + number(seen.latitude, 6) +
         ",\"lng\":" + number(seen.longitude, 6) + ",\"acc\":" + number(std::max(3.0, accuracy), 0);
