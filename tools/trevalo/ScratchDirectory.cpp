@@ -9,8 +9,7 @@
 namespace trevalo::tools {
 
 ScratchDirectory::ScratchDirectory() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "trevalo-analyze-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "trevalo-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::system_error(errno, std::generic_category(), "cannot create a scratch directory");
   }

@@ -1,6 +1,5 @@
 #include "TraceReplay.h"
 
-#include "trevalo/platform/Location.h"
 #include "utils/TRUtils.h"
 #include "vell/TRVellLocation.h"
 
@@ -30,13 +29,13 @@ Date TraceReplay::now() const {
   return platform_->clock().now();
 }
 
-void TraceReplay::apply(const TraceEvent& event) {
+void TraceReplay::apply(const simulation::JsonTraceLine& line) {
   auto& runLoop = platform_->virtualRunLoop();
-  const Date at(event.t);
-  runLoop.advanceToJustBefore(at);
-  handle(event);
-  // With the clock already at `at`, this runs only what the step posted: timers due now wait.
-  runLoop.advanceToJustBefore(at);
+  runLoop.advanceToJustBefore(line.time);
+  handle(line);
+  // With the clock already at the line's time, this runs only what the step posted: timers
+  // due now wait.
+  runLoop.advanceToJustBefore(line.time);
 }
 
 void TraceReplay::finish(Date end) {
@@ -44,29 +43,32 @@ void TraceReplay::finish(Date end) {
   runLoop.advanceTo(end < now() ? now() : end);
 }
 
-void TraceReplay::handle(const TraceEvent& event) {
-  switch (event.type) {
-    case TraceEvent::Type::kFix: {
-      const Location fix({event.latitude, event.longitude}, 0.0, event.accuracy, -1.0, event.course,
-                         event.speed, Date(event.t));
-      auto sample = std::make_shared<TRVellLocation>(fix);
+void TraceReplay::handle(const simulation::JsonTraceLine& line) {
+  using Type = simulation::JsonTraceLine::Type;
+  switch (line.type) {
+    case Type::kFix: {
+      auto sample = std::make_shared<TRVellLocation>(*line.fix);
       sample->wifiName = TRUtils::fetchSSIDInfo();
       printer_->setCurrentSample(sample);
       analyzer_->processLocation(sample);
       printer_->setCurrentSample(nullptr);
       break;
     }
-    case TraceEvent::Type::kActivity:
-      analyzer_->processActivityChange(event.activity);
+    case Type::kActivity:
+      analyzer_->processActivityChange(line.activity);
       break;
-    case TraceEvent::Type::kWifi:
-      platform_->wifiNetworkNameText().set(event.ssid);
+    case Type::kWifi:
+      platform_->wifiNetworkNameText().set(line.ssid);
       break;
-    case TraceEvent::Type::kWifiCheck:
+    case Type::kWifiCheck:
       analyzer_->processLastWifiNameAndDate();
       break;
-    case TraceEvent::Type::kRegionExit:
+    case Type::kRegionExit:
       analyzer_->processRegionExit();
+      break;
+    case Type::kRegionEnter:
+    case Type::kAccelerometer:
+    case Type::kHeading:
       break;
   }
 }

@@ -1,4 +1,4 @@
-// Runs the trevalo-analyze program on small traces and checks what it prints.
+// Runs the trevalo program's subcommands on small inputs and checks what they print.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -74,7 +74,7 @@ class AnalyzeToolTest : public ::testing::Test {
   ToolRun run(const std::optional<std::string>& trace, const std::string& arguments = "") {
     const auto file = directory.path();
     if (trace) std::ofstream(file / "trace.jsonl") << *trace;
-    const std::string command = std::string("'") + TREVALO_ANALYZE_TOOL + "' " +
+    const std::string command = std::string("'") + TREVALO_TOOL + "' " + subcommand + " " +
                                 (trace ? "'" + (file / "trace.jsonl").string() + "' " : "") +
                                 arguments + " > '" + (file / "out").string() + "' 2> '" +
                                 (file / "err").string() + "'";
@@ -84,6 +84,7 @@ class AnalyzeToolTest : public ::testing::Test {
   }
 
   testing::TemporaryDirectory directory;
+  std::string subcommand = "analyze";
 };
 
 TEST_F(AnalyzeToolTest, AShortDayMatchesItsRecordedOutput) {
@@ -134,6 +135,51 @@ TEST_F(AnalyzeToolTest, BadInputStopsTheRunWithStatusTwo) {
   EXPECT_EQ(run(std::nullopt, "'" + (directory.path() / "missing.jsonl").string() + "'").status, 2);
   EXPECT_EQ(run(warmUp(), "--until soon").status, 2);
   EXPECT_EQ(run("").status, 0);
+}
+
+}  // namespace
+}  // namespace trevalo
+
+namespace trevalo {
+namespace {
+
+class TrevaloCommandTest : public AnalyzeToolTest {};
+
+TEST_F(TrevaloCommandTest, InfoTellsWhatATraceHoldsAndStopsOnOneItCannotRead) {
+  subcommand = "info";
+  const ToolRun nmea = run(std::nullopt, "'" TREVALO_TEST_DATA_DIR "/nmea/ublox-8.log'");
+  ASSERT_EQ(nmea.status, 0) << nmea.err;
+  EXPECT_THAT(nmea.out, HasSubstr("NMEA 0183"));
+  EXPECT_THAT(nmea.out, HasSubstr("fixes 72,"));
+  EXPECT_THAT(nmea.out, HasSubstr("line 1018: no checksum"));
+  const ToolRun gpx = run("<?xml version=\"1.0\"?>\n<gpx>\n<trk>\n</gpx>\n");
+  EXPECT_EQ(gpx.status, 2);
+  EXPECT_THAT(gpx.err, HasSubstr("trace.jsonl:4: not well-formed XML"));
+  EXPECT_EQ(run("").status, 2);
+}
+
+TEST_F(TrevaloCommandTest, DumpRefusesWhatIsNoArchiveAndEverySubcommandHasHelp) {
+  subcommand = "dump";
+  EXPECT_EQ(run(std::nullopt, "'" + (directory.path() / "missing").string() + "'").status, 1);
+  EXPECT_EQ(run("not an archive").status, 2);
+  for (const char* name : {"analyze", "dump", "info", "example"}) {
+    subcommand = name;
+    const ToolRun help = run(std::nullopt, "--help");
+    EXPECT_EQ(help.status, 0) << name;
+    EXPECT_THAT(help.out, HasSubstr("Usage:")) << name;
+  }
+  subcommand = "teleport";
+  EXPECT_EQ(run(std::nullopt).status, 2);
+}
+
+TEST_F(TrevaloCommandTest, ExampleWritesTheBundledDayAgainByteForByte) {
+  subcommand = "example";
+  const ToolRun made = run(std::nullopt, "'" + (directory.path() / "day").string() + "'");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string examples = TREVALO_SOURCE_DIR "/examples/";
+  EXPECT_TRUE(readFile(directory.path() / "day" / "day.jsonl") == readFile(examples + "day.jsonl"));
+  EXPECT_EQ(readFile(directory.path() / "day" / "venues.geojson"),
+            readFile(examples + "venues.geojson"));
 }
 
 }  // namespace

@@ -5,14 +5,16 @@
 #include <ostream>
 
 #include "ReplayPrinter.h"
-#include "TraceEvent.h"
 #include "analyzer/TRLocationAnalyzer.h"
+#include "simulation/JsonTraceLine.h"
 #include "trevalo/platform/Date.h"
 #include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo::tools {
 
-// Drives a fresh analyzer in virtual time from trace events, printing what it reports.
+// Drives a fresh analyzer in virtual time from the lines of a trace, printing what it reports.
+// The analyzer alone has no sensors or monitored regions: accelerometer, heading and
+// region-entry lines pass by it.
 //
 // Timing: while an event stamped T is handled the clock reads T. Before it, every timer due
 // strictly before T fires, earliest first; timers due exactly at T wait until every event
@@ -27,15 +29,15 @@ class TraceReplay {
   TraceReplay(const TraceReplay&) = delete;
   TraceReplay& operator=(const TraceReplay&) = delete;
 
-  // `event.t` must not be earlier than the clock.
-  void apply(const TraceEvent& event);
+  // `line.time` must not be earlier than the clock.
+  void apply(const simulation::JsonTraceLine& line);
   // Fires the timers due at or before `end` and leaves the clock there.
   void finish(Date end);
 
   Date now() const;
 
  private:
-  void handle(const TraceEvent& event);
+  void handle(const simulation::JsonTraceLine& line);
 
   std::shared_ptr<platform::SimulatedPlatform> platform_;
   std::shared_ptr<platform::Platform> previous_;

@@ -1,0 +1,48 @@
+// Choosing the reader by content, and the errors for content that is no trace.
+#include "simulation/TraceReader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "simulation/TraceReadError.h"
+
+namespace trevalo::simulation {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(TraceReaderTest, TheContentChoosesTheFormat) {
+  const std::pair<std::string, std::optional<TraceFormat>> cases[] = {
+      {"<?xml version=\"1.0\"?>\n<gpx/>", TraceFormat::kGpx},
+      {"\xEF\xBB\xBF  <gpx version=\"1.1\"></gpx>", TraceFormat::kGpx},
+      {"\n{\"t\": 1, \"type\": \"wifi_check\"}\n", TraceFormat::kJsonLines},
+      {"# receiver log\n$GPGGA,,,,,,0,,,,M,,M,,*66\n", TraceFormat::kNmea},
+      {"\x01\x7f binary noise\nmore noise\n\x02$GNRMC,000941.00,A,*00\n", TraceFormat::kNmea},
+      {"latitude,longitude\n48.85,2.35\n", std::nullopt},
+      {"$ not a sentence\n", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [content, format] : cases) {
+    SCOPED_TRACE(content);
+    EXPECT_EQ(TraceReader::detect(content), format);
+  }
+}
+
+TEST(TraceReaderTest, ContentThatIsNoTraceStopsAtLineOne) {
+  for (const std::string content : {"", "   \n\n", "latitude,longitude\n48.85,2.35\n"}) {
+    try {
+      TraceReader::read(content);
+      FAIL() << "read " << content;
+    } catch (const TraceReadError& error) {
+      EXPECT_EQ(error.line(), 1u);
+    }
+  }
+  try {
+    TraceReader::readFile("/nonexistent/trace.gpx");
+    FAIL();
+  } catch (const TraceReadError& error) {
+    EXPECT_THAT(error.what(), HasSubstr("cannot open"));
+  }
+}
+
+}  // namespace
+}  // namespace trevalo::simulation
