@@ -26,6 +26,8 @@
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Location.h"
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/SoftwareLocationManager.h"
+#include "trevalo/platform/linux/GpsdLocationManager.h"
 #include "trevalo/platform/linux/SystemPlatform.h"
 #include "trevalo/strategies/TRSetting.h"
 #include "trevalo/utils/TRActivityMode.h"

@@ -18,6 +18,9 @@ namespace trevalo::platform {
 namespace {
 constexpr std::size_t kOperationThreads = 4;
 constexpr std::size_t kBackgroundThreads = 2;
+// How long making a location manager waits for gpsd's greeting before taking the
+// application-fed one.
+constexpr double kGpsdProbeSeconds = 1.0;
 }  // namespace
 
 std::filesystem::path SystemPlatform::defaultDocumentsDirectory() {
@@ -49,7 +52,11 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.device = std::make_shared<Device>(fileSystem, documents / "vendor-identifier",
                                              Device::describeSystem());
   services.application = std::make_shared<Application>(notificationCenter);
-  services.locationManagerFactory = [runLoop] {
+  services.locationManagerFactory = [runLoop,
+                                     gpsd = options.gpsd]() -> std::shared_ptr<LocationManager> {
+    if (gpsd && GpsdLocationManager::answers(*gpsd, kGpsdProbeSeconds)) {
+      return GpsdLocationManager::make(runLoop, *gpsd);
+    }
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
   services.httpTransport = std::make_shared<CurlHttpTransport>();
