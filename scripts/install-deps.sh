@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format
   nlohmann-json3-dev libgeographiclib-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgps-dev gpsd gpsd-tools
+  libgps-dev libnl-genl-3-dev gpsd gpsd-tools
 )
 
 missing=()

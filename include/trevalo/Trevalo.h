@@ -28,6 +28,7 @@
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/SoftwareLocationManager.h"
 #include "trevalo/platform/linux/GpsdLocationManager.h"
+#include "trevalo/platform/linux/LinuxWifiNetworkName.h"
 #include "trevalo/platform/linux/SystemPlatform.h"
 #include "trevalo/strategies/TRSetting.h"
 #include "trevalo/utils/TRActivityMode.h"

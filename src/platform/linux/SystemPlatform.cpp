@@ -10,6 +10,7 @@
 #include "trevalo/platform/LocalFileSystem.h"
 #include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "trevalo/platform/linux/LinuxReachabilitySource.h"
+#include "trevalo/platform/linux/LinuxWifiNetworkName.h"
 #include "trevalo/platform/linux/SystemClock.h"
 #include "trevalo/platform/simulated/SimulatedLocationManager.h"
 
@@ -59,6 +60,7 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
     }
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
+  services.wifiNetworkName = LinuxWifiNetworkName::source(std::make_shared<LinuxWifiNetworkName>());
   services.httpTransport = std::make_shared<CurlHttpTransport>();
   services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
   // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application

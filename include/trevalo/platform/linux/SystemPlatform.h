@@ -17,9 +17,11 @@ namespace trevalo::platform {
 //
 // Location fixes come from gpsd (GpsdLocationManager) when it answers at the configured
 // address as a location manager is made; otherwise from a SimulatedLocationManager that the
-// application feeds from its own source. Wi-Fi name, advertising identifier and carrier are
-// absent until the application supplies sources for them. Linux has no reverse geocoder: the
-// platform's geocoder answers every request with Geocoder::unavailableError().
+// application feeds from its own source. The Wi-Fi network name comes from the kernel
+// (LinuxWifiNetworkName) unless the application sets a source of its own; advertising
+// identifier and carrier are absent until the application supplies sources for them. Linux
+// has no reverse geocoder: the platform's geocoder answers every request with
+// Geocoder::unavailableError().
 class SystemPlatform final : public Platform {
  public:
   struct Options {
