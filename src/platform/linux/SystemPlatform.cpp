@@ -4,6 +4,7 @@
 
 #include "platform/DefaultPlatform.h"
 #include "platform/ThreadPool.h"
+#include "platform/linux/HttpGeocoder.h"
 #include "platform/linux/SilentMotionActivityManager.h"
 #include "platform/linux/SilentMotionManager.h"
 #include "platform/linux/UnavailableGeocoder.h"
@@ -61,7 +62,8 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
   services.wifiNetworkName = LinuxWifiNetworkName::source(std::make_shared<LinuxWifiNetworkName>());
-  services.httpTransport = std::make_shared<CurlHttpTransport>();
+  const auto transport = std::make_shared<CurlHttpTransport>();
+  services.httpTransport = transport;
   services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
   // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application
   // brings sensors of its own.
@@ -77,9 +79,15 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
     };
   }
 
-  // Linux has no reverse-geocoding service: every request is answered at once with an error
-  // saying so, and the SDK's callers take their no-geocoder path.
-  services.geocoderFactory = [runLoop] { return std::make_shared<UnavailableGeocoder>(runLoop); };
+  if (options.reverseGeocodingBaseUrl) {
+    services.geocoderFactory = [runLoop, transport, base = *options.reverseGeocodingBaseUrl] {
+      return std::make_shared<HttpGeocoder>(runLoop, transport, base);
+    };
+  } else {
+    // No service named: every request is answered at once with an error saying so, and the
+    // SDK's callers take their no-geocoder path.
+    services.geocoderFactory = [runLoop] { return std::make_shared<UnavailableGeocoder>(runLoop); };
+  }
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/RealTimeRunLoop.h"
@@ -19,9 +20,10 @@ namespace trevalo::platform {
 // address as a location manager is made; otherwise from a SimulatedLocationManager that the
 // application feeds from its own source. The Wi-Fi network name comes from the kernel
 // (LinuxWifiNetworkName) unless the application sets a source of its own; advertising
-// identifier and carrier are absent until the application supplies sources for them. Linux
-// has no reverse geocoder: the platform's geocoder answers every request with
-// Geocoder::unavailableError().
+// identifier and carrier are absent until the application supplies sources for them. Reverse
+// geocoding asks a service in the common reverse-geocoding format
+// (<base>/reverse?format=jsonv2&lat=&lon=) when the application names one; without one every
+// request is answered with Geocoder::unavailableError().
 class SystemPlatform final : public Platform {
  public:
   struct Options {
@@ -39,6 +41,8 @@ class SystemPlatform final : public Platform {
     // Where gpsd is asked for fixes (host, port, retry delays); nothing keeps the
     // application-fed manager even when a gpsd runs.
     std::optional<GpsdLocationManager::Options> gpsd = GpsdLocationManager::Options{};
+    // The base URL of the reverse-geocoding service ("https://geo.example.org/").
+    std::optional<std::string> reverseGeocodingBaseUrl = std::nullopt;
   };
 
   static std::shared_ptr<SystemPlatform> make(Options options);
