@@ -267,9 +267,9 @@ TEST_F(GpsdLocationManagerTest, TheSystemPlatformTakesGpsdWhenItAnswersAndTheFed
   };
   EXPECT_STREQ(kind(GpsdLocationManager::Options{.host = "127.0.0.1", .port = gpsd.port()}),
                "gpsd");
-  EXPECT_STREQ(kind(GpsdLocationManager::Options{.host = "127.0.0.1",
-                                                 .port = testing::freeLoopbackPort()}),
-               "fed")
+  EXPECT_STREQ(
+      kind(GpsdLocationManager::Options{.host = "127.0.0.1", .port = testing::freeLoopbackPort()}),
+      "fed")
       << "nobody answers there";
   EXPECT_STREQ(kind(std::nullopt), "fed") << "the application keeps feeding its own fixes";
 }
