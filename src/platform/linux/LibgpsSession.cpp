@@ -1,6 +1,7 @@
 #include "platform/linux/LibgpsSession.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cmath>
@@ -13,6 +14,7 @@ namespace {
 
 // How long connecting and gpsd's greeting may take before the attempt counts as failed.
 constexpr double kConnectTimeoutSeconds = 3.0;
+constexpr std::size_t kMaximumLine = 256 * 1024;
 
 }  // namespace
 
@@ -35,25 +37,40 @@ bool LibgpsSession::open() {
   return gps_stream(&data_, WATCH_ENABLE | WATCH_JSON, nullptr) == 0;
 }
 
+std::optional<std::string> LibgpsSession::nextLine() {
+  const auto end = buffer_.find('\n');
+  if (end == std::string::npos) return std::nullopt;
+  std::string line = buffer_.substr(0, end);
+  buffer_.erase(0, end + 1);
+  return line;
+}
+
 GpsdSession::Read LibgpsSession::read(double timeoutSeconds, GpsdFix& fix) {
   if (!open_) return Read::kLost;
-  // libgps may hold further reports already read from the socket; only when it holds none is
-  // the socket itself waited on.
-  if (!gps_waiting(&data_, 0)) {
+  for (;;) {
+    if (auto line = nextLine()) {
+      if (line->find("\"class\":\"TPV\"") == std::string::npos) return Read::kOther;
+      if (gps_unpack(line->data(), &data_) != 0) return Read::kOther;
+      auto found = fixFromReport(*line, data_);
+      if (!found) return Read::kOther;
+      fix = *found;
+      return Read::kFix;
+    }
+    // gpsd's lines are short; one that never ends is no protocol this session speaks.
+    if (buffer_.size() > kMaximumLine) return Read::kLost;
     pollfd descriptor{data_.gps_fd, POLLIN, 0};
     const int ready = ::poll(&descriptor, 1, static_cast<int>(std::lround(timeoutSeconds * 1e3)));
     if (ready == 0) return Read::kNothing;
     if (ready < 0) return errno == EINTR ? Read::kNothing : Read::kLost;
+    char chunk[8192];
+    const auto length = ::recv(data_.gps_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (length == 0) return Read::kLost;
+    if (length < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return Read::kNothing;
+      return Read::kLost;
+    }
+    buffer_.append(chunk, static_cast<std::size_t>(length));
   }
-  message_[0] = '\0';
-  if (gps_read(&data_, message_.data(), static_cast<int>(message_.size())) < 0) {
-    return Read::kLost;
-  }
-  message_.back() = '\0';
-  auto found = fixFromReport(message_.data(), data_);
-  if (!found) return Read::kOther;
-  fix = *found;
-  return Read::kFix;
 }
 
 std::optional<GpsdFix> LibgpsSession::fixFromReport(std::string_view message,

@@ -2,7 +2,6 @@
 
 #include <gps.h>
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +10,10 @@
 
 namespace trevalo::platform {
 
-// A gpsd session through libgps, in gpsd's JSON protocol.
+// A gpsd session through libgps, in gpsd's JSON protocol. libgps opens the session and asks
+// for the reports; the reports are then read off the socket here, a line each, and only the
+// position reports (TPV) are handed to libgps to unpack: gpsd sends a sky view and more with
+// every fix, and unpacking those would cost more than everything else done per fix.
 class LibgpsSession final : public GpsdSession {
  public:
   LibgpsSession(std::string host, std::string port);
@@ -28,9 +30,11 @@ class LibgpsSession final : public GpsdSession {
  private:
   const std::string host_;
   const std::string port_;
+  // The next complete line in the buffer, taken out of it; nothing when none is complete.
+  std::optional<std::string> nextLine();
+
   gps_data_t data_{};
-  // The text of the last report read: the class of a report is told from it.
-  std::array<char, 16 * 1024> message_{};
+  std::string buffer_;  // bytes read and not yet taken as lines
   bool open_ = false;
 };
 
