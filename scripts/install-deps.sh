@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev libgeographiclib-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libpugixml-dev libsqlite3-dev
+  libgps-dev libnl-genl-3-dev gpsd gpsd-tools
 )
 
 missing=()

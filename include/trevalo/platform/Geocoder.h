@@ -27,6 +27,8 @@ class Geocoder {
   static constexpr std::int64_t kErrorCancelled = 2;
   // The service could not be reached or failed.
   static constexpr std::int64_t kErrorNetwork = 3;
+  // The service answered something that is not a geocoding answer.
+  static constexpr std::int64_t kErrorInvalidAnswer = 4;
 
   static Error unavailableError();
   static Error cancelledError();

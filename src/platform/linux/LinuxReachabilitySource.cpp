@@ -2,13 +2,12 @@
 
 #include <linux/rtnetlink.h>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <utility>
 
+#include "platform/linux/EventDescriptor.h"
 #include "platform/linux/NetlinkSocket.h"
 #include "platform/linux/NetworkSnapshot.h"
 
@@ -18,26 +17,6 @@ namespace {
 
 constexpr std::uint32_t kEventGroups =
     RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR | RTMGRP_IPV6_ROUTE;
-
-class EventDescriptor {
- public:
-  EventDescriptor() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-  ~EventDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  EventDescriptor(const EventDescriptor&) = delete;
-  EventDescriptor& operator=(const EventDescriptor&) = delete;
-
-  bool valid() const noexcept { return fd_ >= 0; }
-  int descriptor() const noexcept { return fd_; }
-  void signal() const noexcept {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(fd_, &one, sizeof(one));
-  }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 

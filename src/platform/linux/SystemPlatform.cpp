@@ -4,12 +4,14 @@
 
 #include "platform/DefaultPlatform.h"
 #include "platform/ThreadPool.h"
+#include "platform/linux/HttpGeocoder.h"
 #include "platform/linux/SilentMotionActivityManager.h"
 #include "platform/linux/SilentMotionManager.h"
 #include "platform/linux/UnavailableGeocoder.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "trevalo/platform/linux/LinuxReachabilitySource.h"
+#include "trevalo/platform/linux/LinuxWifiNetworkName.h"
 #include "trevalo/platform/linux/SystemClock.h"
 #include "trevalo/platform/simulated/SimulatedLocationManager.h"
 
@@ -18,6 +20,9 @@ namespace trevalo::platform {
 namespace {
 constexpr std::size_t kOperationThreads = 4;
 constexpr std::size_t kBackgroundThreads = 2;
+// How long making a location manager waits for gpsd's greeting before taking the
+// application-fed one.
+constexpr double kGpsdProbeSeconds = 1.0;
 }  // namespace
 
 std::filesystem::path SystemPlatform::defaultDocumentsDirectory() {
@@ -49,10 +54,16 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.device = std::make_shared<Device>(fileSystem, documents / "vendor-identifier",
                                              Device::describeSystem());
   services.application = std::make_shared<Application>(notificationCenter);
-  services.locationManagerFactory = [runLoop] {
+  services.locationManagerFactory = [runLoop,
+                                     gpsd = options.gpsd]() -> std::shared_ptr<LocationManager> {
+    if (gpsd && GpsdLocationManager::answers(*gpsd, kGpsdProbeSeconds)) {
+      return GpsdLocationManager::make(runLoop, *gpsd);
+    }
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
-  services.httpTransport = std::make_shared<CurlHttpTransport>();
+  services.wifiNetworkName = LinuxWifiNetworkName::source(std::make_shared<LinuxWifiNetworkName>());
+  const auto transport = std::make_shared<CurlHttpTransport>();
+  services.httpTransport = transport;
   services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
   // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application
   // brings sensors of its own.
@@ -68,9 +79,15 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
     };
   }
 
-  // Linux has no reverse-geocoding service: every request is answered at once with an error
-  // saying so, and the SDK's callers take their no-geocoder path.
-  services.geocoderFactory = [runLoop] { return std::make_shared<UnavailableGeocoder>(runLoop); };
+  if (options.reverseGeocodingBaseUrl) {
+    services.geocoderFactory = [runLoop, transport, base = *options.reverseGeocodingBaseUrl] {
+      return std::make_shared<HttpGeocoder>(runLoop, transport, base);
+    };
+  } else {
+    // No service named: every request is answered at once with an error saying so, and the
+    // SDK's callers take their no-geocoder path.
+    services.geocoderFactory = [runLoop] { return std::make_shared<UnavailableGeocoder>(runLoop); };
+  }
 
   auto platform = std::make_shared<SystemPlatform>(Key{}, std::move(services), runLoop);
   if (options.runLoopOnOwnThread) runLoop->startThread();

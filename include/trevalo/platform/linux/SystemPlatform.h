@@ -3,20 +3,27 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "trevalo/platform/Platform.h"
 #include "trevalo/platform/RealTimeRunLoop.h"
+#include "trevalo/platform/linux/GpsdLocationManager.h"
 
 namespace trevalo::platform {
 
 // The platform of a real process: the system clock, a real-time run loop, thread pools for
 // operation queues and background work, files in the documents directory, and the device
-// described by the running system. Location fixes come from a SimulatedLocationManager that
-// the application feeds from its own source; Wi-Fi name, advertising identifier and carrier are
-// absent until the application supplies sources for them. HTTP goes through libcurl
-// (CurlHttpTransport) and reachability comes from the kernel (LinuxReachabilitySource). Linux has
-// no reverse geocoder: the platform's geocoder answers every request with
-// Geocoder::unavailableError().
+// described by the running system. HTTP goes through libcurl (CurlHttpTransport) and
+// reachability comes from the kernel (LinuxReachabilitySource).
+//
+// Location fixes come from gpsd (GpsdLocationManager) when it answers at the configured
+// address as a location manager is made; otherwise from a SimulatedLocationManager that the
+// application feeds from its own source. The Wi-Fi network name comes from the kernel
+// (LinuxWifiNetworkName) unless the application sets a source of its own; advertising
+// identifier and carrier are absent until the application supplies sources for them. Reverse
+// geocoding asks a service in the common reverse-geocoding format
+// (<base>/reverse?format=jsonv2&lat=&lon=) when the application names one; without one every
+// request is answered with Geocoder::unavailableError().
 class SystemPlatform final : public Platform {
  public:
   struct Options {
@@ -31,6 +38,11 @@ class SystemPlatform final : public Platform {
     MotionManagerFactory motionManagerFactory = nullptr;
     AltimeterFactory altimeterFactory = nullptr;
     MotionActivityManagerFactory motionActivityManagerFactory = nullptr;
+    // Where gpsd is asked for fixes (host, port, retry delays); nothing keeps the
+    // application-fed manager even when a gpsd runs.
+    std::optional<GpsdLocationManager::Options> gpsd = GpsdLocationManager::Options{};
+    // The base URL of the reverse-geocoding service ("https://geo.example.org/").
+    std::optional<std::string> reverseGeocodingBaseUrl = std::nullopt;
   };
 
   static std::shared_ptr<SystemPlatform> make(Options options);

@@ -1,0 +1,65 @@
+#include "trevalo/platform/linux/GpsdLocationManager.h"
+
+#include <cmath>
+
+#include "platform/linux/GpsdProbe.h"
+#include "platform/linux/GpsdReceiver.h"
+#include "platform/linux/LibgpsSession.h"
+#include "trevalo/platform/Exception.h"
+
+namespace trevalo::platform {
+
+Error GpsdLocationManager::unreachableError() {
+  return Error(kErrorDomain, kErrorUnreachable,
+               {{Error::kLocalizedDescriptionKey, "gpsd cannot be reached"}});
+}
+
+Error GpsdLocationManager::connectionLostError() {
+  return Error(kErrorDomain, kErrorConnectionLost,
+               {{Error::kLocalizedDescriptionKey, "The connection to gpsd was lost"}});
+}
+
+bool GpsdLocationManager::answers(const Options& options, double timeoutSeconds) {
+  return GpsdProbe::answers(options.host, options.port, timeoutSeconds);
+}
+
+std::shared_ptr<GpsdLocationManager> GpsdLocationManager::make(std::shared_ptr<RunLoop> runLoop,
+                                                               Options options) {
+  if (options.host.empty() || options.port.empty()) {
+    throw Exception(Exception::kInvalidArgument, "gpsd needs a host and a port");
+  }
+  if (!(options.minimumRetryDelay > 0.0) ||
+      !(options.maximumRetryDelay >= options.minimumRetryDelay) ||
+      !std::isfinite(options.maximumRetryDelay)) {
+    throw Exception(Exception::kInvalidArgument,
+                    "the retry delays must be positive, finite and ordered");
+  }
+  return std::make_shared<GpsdLocationManager>(Key{}, std::move(runLoop), options);
+}
+
+GpsdLocationManager::GpsdLocationManager(Key, std::shared_ptr<RunLoop> runLoop,
+                                         const Options& options)
+    : SoftwareLocationManager(std::move(runLoop)) {
+  receiver_ = std::make_unique<GpsdReceiver>(
+      *this,
+      [host = options.host, port = options.port] {
+        return std::make_unique<LibgpsSession>(host, port);
+      },
+      GpsdReceiver::Options{.minimumRetryDelay = options.minimumRetryDelay,
+                            .maximumRetryDelay = options.maximumRetryDelay});
+}
+
+GpsdLocationManager::~GpsdLocationManager() {
+  // The receiver's thread feeds this manager: it ends before anything of the manager goes.
+  receiver_.reset();
+}
+
+bool GpsdLocationManager::isConnected() const {
+  return receiver_->isConnected();
+}
+
+void GpsdLocationManager::demandChanged() {
+  if (receiver_) receiver_->wake();
+}
+
+}  // namespace trevalo::platform

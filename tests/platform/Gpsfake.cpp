@@ -1,0 +1,229 @@
+#include "platform/Gpsfake.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "platform/linux/GpsdProbe.h"
+
+extern char** environ;
+
+namespace trevalo::testing {
+
+namespace {
+
+constexpr double kKnot = 1852.0 / 3600.0;
+
+bool executableOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream directories(std::string(path ? path : "") + ":/usr/sbin:/sbin");
+  std::string directory;
+  while (std::getline(directories, directory, ':')) {
+    if (!directory.empty() && ::access((directory + "/" + name).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string freeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(address);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return std::to_string(ntohs(address.sin_port));
+}
+
+namespace {
+
+// The parent process id and the command line of a process, from /proc.
+std::optional<std::pair<pid_t, std::string>> describe(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto end = text.rfind(')');
+  if (end == std::string::npos) return std::nullopt;
+  std::istringstream rest(text.substr(end + 2));
+  char state = 0;
+  pid_t parent = 0;
+  rest >> state >> parent;
+  std::ifstream commandLine("/proc/" + std::to_string(pid) + "/cmdline");
+  std::string command((std::istreambuf_iterator<char>(commandLine)),
+                      std::istreambuf_iterator<char>());
+  return std::pair{parent, command};
+}
+
+// Seconds since 1970 of an NMEA date (ddmmyy) and time (hhmmss.sss), UTC.
+double nmeaTime(const std::string& date, const std::string& time) {
+  std::tm parts{};
+  parts.tm_mday = std::stoi(date.substr(0, 2));
+  parts.tm_mon = std::stoi(date.substr(2, 2)) - 1;
+  parts.tm_year = 100 + std::stoi(date.substr(4, 2));
+  parts.tm_hour = std::stoi(time.substr(0, 2));
+  parts.tm_min = std::stoi(time.substr(2, 2));
+  const double seconds = std::stod(time.substr(4));
+  return static_cast<double>(::timegm(&parts)) + seconds;
+}
+
+double nmeaDegrees(const std::string& value, const std::string& hemisphere, int degreeDigits) {
+  const double degrees =
+      std::stod(value.substr(0, degreeDigits)) + std::stod(value.substr(degreeDigits)) / 60.0;
+  return hemisphere == "S" || hemisphere == "W" ? -degrees : degrees;
+}
+
+std::vector<std::string> fields(const std::string& sentence) {
+  std::vector<std::string> result;
+  std::stringstream stream(sentence.substr(0, sentence.find('*')));
+  std::string field;
+  while (std::getline(stream, field, ','))
+    result.push_back(field);
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::string> Gpsfake::unavailableReason() {
+  for (const char* program : {"gpsfake", "gpsd"}) {
+    if (!executableOnPath(program)) {
+      return std::string("gpsd cannot run here: ") + program +
+             " is not installed (scripts/install-deps.sh installs gpsd and gpsd-tools)";
+    }
+  }
+  return std::nullopt;
+}
+
+Gpsfake::Gpsfake(const std::filesystem::path& log, double cycleSeconds)
+    : cycleSeconds_(cycleSeconds), port_(freeLoopbackPort()) {
+  replay_ = std::filesystem::temp_directory_path() /
+            ("trevalo-gpsfake-" + std::to_string(::getpid()) + "-" + port_ + ".log");
+  {
+    std::ofstream replay(replay_, std::ios::binary);
+    for (int i = 0; i < kLeadInSentences; ++i)
+      replay << "$GPRMC,,V,,,,,,,,,,N*53\r\n";
+    std::ifstream original(log, std::ios::binary);
+    replay << original.rdbuf();
+  }
+  // What gpsfake leaves behind when it is killed becomes this process's child, to be reaped.
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  start();
+}
+
+Gpsfake::~Gpsfake() {
+  kill();
+  std::error_code ignored;
+  std::filesystem::remove(replay_, ignored);
+}
+
+void Gpsfake::start() {
+  const std::string cycle = std::to_string(cycleSeconds_);
+  const std::string log = replay_.string();
+  std::vector<std::string> arguments = {"gpsfake", "-1", "-n", "-q", "-P", port_, "-c", cycle, log};
+  std::vector<char*> argv;
+  for (auto& argument : arguments)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const int failed = posix_spawnp(&pid_, "gpsfake", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(failed, 0) << "gpsfake cannot be started";
+  for (int i = 0; i < 400; ++i) {
+    if (platform::GpsdProbe::answers("127.0.0.1", port_, 0.5)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ADD_FAILURE() << "the gpsd of gpsfake did not answer on port " << port_;
+}
+
+std::vector<pid_t> Gpsfake::daemons() const {
+  // gpsfake starts its gpsd with "-S <port>"; after gpsfake is gone it is a child of this
+  // process. Either way it is found by its parent and its port, never by its name alone.
+  std::vector<pid_t> found;
+  const std::string portArgument = std::string("-S") + '\0' + port_ + '\0';
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const auto name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    const auto description = describe(pid);
+    if (!description) continue;
+    const bool ours = description->first == pid_ || description->first == ::getpid();
+    if (ours && pid != pid_ && description->second.find(portArgument) != std::string::npos) {
+      found.push_back(pid);
+    }
+  }
+  return found;
+}
+
+void Gpsfake::kill() {
+  if (pid_ <= 0) return;
+  const auto gpsds = daemons();
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  for (const pid_t gpsd : gpsds)
+    ::kill(gpsd, SIGKILL);
+  // Reaped here once gpsfake's death made them this process's children; gpsfake may have
+  // reaped one already, which waitpid then reports as no child.
+  for (const pid_t gpsd : gpsds)
+    ::waitpid(gpsd, nullptr, 0);
+  for (const pid_t late : daemons()) {
+    ::kill(late, SIGKILL);
+    ::waitpid(late, nullptr, 0);
+  }
+}
+
+void Gpsfake::restart() {
+  kill();
+  start();
+}
+
+std::vector<NmeaFix> readNmeaFixes(const std::filesystem::path& log) {
+  std::ifstream file(log, std::ios::binary);
+  std::map<std::string, double> hdopAt;  // GGA time field -> HDOP
+  std::vector<std::pair<NmeaFix, std::string>> fixes;
+  std::string line;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto start = line.find('$');
+    if (start == std::string::npos || line.size() < start + 6) continue;
+    const auto f = fields(line.substr(start));
+    const std::string type = f[0].substr(3);
+    if (type == "GGA" && f.size() > 8 && !f[1].empty() && !f[8].empty()) {
+      hdopAt[f[1]] = std::stod(f[8]);
+    } else if (type == "RMC" && f.size() > 9 && f[2] == "A") {
+      NmeaFix fix;
+      fix.time = nmeaTime(f[9], f[1]);
+      fix.latitude = nmeaDegrees(f[3], f[4], 2);
+      fix.longitude = nmeaDegrees(f[5], f[6], 3);
+      if (!f[7].empty()) fix.speed = std::stod(f[7]) * kKnot;
+      if (!f[8].empty()) fix.course = std::stod(f[8]);
+      fixes.push_back({fix, f[1]});
+    }
+  }
+  std::vector<NmeaFix> result;
+  for (auto& [fix, time] : fixes) {
+    if (const auto found = hdopAt.find(time); found != hdopAt.end()) fix.hdop = found->second;
+    result.push_back(fix);
+  }
+  return result;
+}
+
+}  // namespace trevalo::testing
