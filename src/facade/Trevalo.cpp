@@ -2,11 +2,14 @@
 
 #include <utility>
 
+#include "analyzer/TRGeofencesManager.h"
 #include "analyzer/TRLocationAnalyzer.h"
+#include "analyzer/TRLocationAnalyzerContext.h"
 #include "facade/TracemoorClient.h"
 #include "facade/TrevaloCallbacks.h"
 #include "motion/TRMotionControl.h"
 #include "networking/Reachability.h"
+#include "networking/TRNetworkClient.h"
 #include "strategies/StrategiesStateMachine.h"
 #include "strategies/TRKeepAliveLoop.h"
 #include "trevalo/platform/Application.h"
@@ -32,6 +35,24 @@ struct SharedFacade {
 SharedFacade& sharedFacade() {
   static SharedFacade shared;
   return shared;
+}
+
+// The geofences are asked for through the context's own client (the one holding the token),
+// which need not be the process-wide one. A request the client refuses outright fails like any
+// other fetch, later, rather than unwinding through the location processing that asked for it.
+TRGeofencesManager::FetchGeofences fetchGeofencesThrough(std::shared_ptr<TRNetworkClient> client) {
+  return [client = std::move(client)](Coordinate center, const TRGeofencesManager::Filters& filters,
+                                      TRGeofencesManager::FetchCompletion complete) {
+    try {
+      client->getGeofences(center, filters, complete);
+    } catch (const Exception& refused) {
+      if (!complete) return;
+      platform::Platform::current().runLoop().post([complete = std::move(complete),
+                                                    reason = std::string(refused.what())] {
+        complete(std::nullopt, Error("TRError", -888, {{Error::kLocalizedDescriptionKey, reason}}));
+      });
+    }
+  };
 }
 
 }  // namespace
@@ -72,6 +93,10 @@ void Trevalo::wireCollaborators() {
   context.analyzeLocations->setDelegate(callbacks_);
   if (context.keepAliveLoop) context.keepAliveLoop->setDelegate(callbacks_);
   context.visitsQueue->createQueue();
+  if (const auto& geofences =
+          context.analyzeLocations->locationAnalyzerContext()->geofenceManager) {
+    geofences->setFetchGeofences(fetchGeofencesThrough(context.networkClient));
+  }
   // The motion part of the facade: its sensors feed the context's collector.
   motionControl_ = TRMotionControl::make(context.extraInfoCollector);
   motionControl_->setDelegate(callbacks_);
