@@ -78,6 +78,7 @@ void Trevalo::wakeFromGeofenceSleep() {
       manager.stopMonitoringForRegion(region);
     }
   }
+  geofenceAsleep_ = false;
   // A crossing reported after a pause must not start the SDK the application paused.
   if (!isRunning()) {
     TRUtils::saveGeofenceState(false);

@@ -169,6 +169,7 @@ void Trevalo::pauseOnMain() {
     isRunning_ = false;
     invalidateTimedUpdates();
     geofenceSleepPending_ = false;
+    geofenceAsleep_ = false;
   }
   if (context.strategiesStateMachine) {
     // The machine clears its state only when the run loop next turns; lifecycle work waits

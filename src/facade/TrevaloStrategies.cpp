@@ -58,6 +58,9 @@ TRStateMachingeContext Trevalo::getStateMachineContext() {
   context.everMovedInCurrentLoop =
       moved ? ParserUtils::boolValue(&*moved) : analyzer.walkedInLast2Minutes();
   context.algorithmMode = mode ? modeFromNumber(*mode) : analyzer.currentMode();
+  // Asleep, the analyzer's own timers still run and may switch its mode; the decisions they
+  // force keep the sleep, which only a region event (or a pause) ends.
+  if (geofenceAsleep_) context.algorithmMode = TRModeGeofence;
   return context;
 }
 
@@ -94,6 +97,7 @@ void Trevalo::applyNewStrategy(const LocationManagerStrategy& strategy, Strategy
       break;
     case LocationManagerStrategy::kStartActionStopUpdates:
       geofenceSleepPending_ = false;
+      geofenceAsleep_ = false;
       manager.stopUpdatingLocation();
       return;
     case LocationManagerStrategy::kStartActionGeofenceSleep:
@@ -103,6 +107,7 @@ void Trevalo::applyNewStrategy(const LocationManagerStrategy& strategy, Strategy
       return;
   }
   geofenceSleepPending_ = false;
+  geofenceAsleep_ = false;
   manager.setDistanceFilter(strategy.distanceFilter);
   manager.setActivityType(strategy.activityType);
   manager.setDesiredAccuracy(strategy.desiredAccuracy);
@@ -171,6 +176,7 @@ void Trevalo::stopForGeofence() {
   manager.stopUpdatingLocation();
   manager.stopUpdatingHeading();
   manager.stopMonitoringSignificantLocationChanges();
+  geofenceAsleep_ = true;
   TRUtils::saveGeofenceState(true);
 }
 

@@ -23,7 +23,8 @@ class IntakeTest : public testing::FacadeTest {
   void recordStrategyChangesAmongEvents() {
     trevalo->setStrategyObserver(
         [this](const LocationManagerStrategy&, StrategyType current, StrategyType from) {
-          if (current != from) delegate->events.push_back("strategy " + TRUtils::strForStrategy(current));
+          if (current != from)
+            delegate->events.push_back("strategy " + TRUtils::strForStrategy(current));
         });
   }
 };
@@ -53,7 +54,8 @@ TEST_F(IntakeTest, ABatchIsTakenFixByFixThenTheSensorsAreClearedAndOneRequestAns
   EXPECT_THAT(answers, ElementsAre("second location"));
   EXPECT_EQ(analyzer().pointIndex(), 3);
   const auto& history = analyzer().locationAnalyzerContext()->locations;
-  for (const auto& sample : history) EXPECT_EQ(sample->wifiName, "Office");
+  for (const auto& sample : history)
+    EXPECT_EQ(sample->wifiName, "Office");
   // The heading taken before the batch went with each of its fixes, and is gone after it.
   EXPECT_EQ(history.back()->headingArray.size(), 1u);
   EXPECT_TRUE(context->extraInfoCollector->getHeadingArray().empty());
@@ -93,17 +95,18 @@ TEST_F(IntakeTest, EachActivityReachesTheApplicationOnceAndTheFirstUnknownNotAtA
   using platform::MotionActivityScript;
   const MotionActivity walking{.walking = true};
   const MotionActivity driving{.automotive = true};
-  platform().motionSensors().setActivityScript(MotionActivityScript::activity(5, {})
-                                                   .then(MotionActivityScript::activity(10, walking))
-                                                   .then(MotionActivityScript::activity(10, walking))
-                                                   .then(MotionActivityScript::activity(10, driving))
-                                                   .then(MotionActivityScript::activity(10, driving))
-                                                   .then(MotionActivityScript::activity(10, walking)));
+  platform().motionSensors().setActivityScript(
+      MotionActivityScript::activity(5, {})
+          .then(MotionActivityScript::activity(10, walking))
+          .then(MotionActivityScript::activity(10, walking))
+          .then(MotionActivityScript::activity(10, driving))
+          .then(MotionActivityScript::activity(10, driving))
+          .then(MotionActivityScript::activity(10, walking)));
   start(TROptions{{TROptionUseiOSMotionActivity, true}});
   advanceBy(60.0);
-  EXPECT_EQ(delegate->activities, (std::vector<TRActivityMode>{TRActivityModeWalking,
-                                                                TRActivityModeAutomotive,
-                                                                TRActivityModeWalking}));
+  EXPECT_EQ(delegate->activities,
+            (std::vector<TRActivityMode>{TRActivityModeWalking, TRActivityModeAutomotive,
+                                         TRActivityModeWalking}));
   // The analyzer hears every report.
   EXPECT_EQ(analyzer().currentActivity(), TRActivityModeWalking);
 }
@@ -201,10 +204,11 @@ TEST_F(IntakeTest, ServerGeofencesMatchingTheFiltersAreReportedOnEntryAndExit) {
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pathOf(pending[0].request.url), "/v1/venues/geofences?api_token=token");
   const Coordinate cafe = metres(0, 260);
-  answer(200, Json::array({{{"name", "Cafe"},
-                            {"address",
-                             {{"location",
-                               {{"latitude", cafe.latitude}, {"longitude", cafe.longitude}}}}}}}));
+  answer(200,
+         Json::array(
+             {{{"name", "Cafe"},
+               {"address",
+                {{"location", {{"latitude", cafe.latitude}, {"longitude", cafe.longitude}}}}}}}));
   walk(metres(0, 200), metres(0, 450), 180.0);
   EXPECT_THAT(delegate->notices(), ElementsAre("enter Cafe", "exit Cafe"));
 }

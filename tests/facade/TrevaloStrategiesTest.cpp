@@ -97,9 +97,11 @@ TEST_F(StrategiesTest, DecisionsReadTheAnalyzerUnlessTheDebugOptionsSayOtherwise
   } cases[] = {
       {"the analyzer's initial mode", {}, StrategyTypeInitial},
       {"visit, not moved", {{"_DEBUG_MODE", 4}}, StrategyTypeBuildingModeStill},
-      {"visit, moved", {{"_DEBUG_MODE", 4}, {"_DEBUG_MOVED", true}},
+      {"visit, moved",
+       {{"_DEBUG_MODE", 4}, {"_DEBUG_MOVED", true}},
        StrategyTypeBuildingModeMovingLow},
-      {"visit, moved as a number", {{"_DEBUG_MODE", 4.9}, {"_DEBUG_MOVED", 2}},
+      {"visit, moved as a number",
+       {{"_DEBUG_MODE", 4.9}, {"_DEBUG_MOVED", 2}},
        StrategyTypeBuildingModeMovingLow},
       {"walking, cut to 32 bits", {{"_DEBUG_MODE", 4294967297.0}}, StrategyTypeLowWalking},
       {"a mode as text is no number", {{"_DEBUG_MODE", "4"}}, StrategyTypeInitial},
@@ -137,10 +139,12 @@ TEST_F(StrategiesTest, SleepPutsSixSmallRegionsAroundTheLastFixAndStopsTheRest) 
   EXPECT_FALSE(platform().motionSensors().motionManager()->isAccelerometerActive());
   EXPECT_TRUE(TRUtils::geofenceOn());
   EXPECT_TRUE(trevalo->isRunning());
-  // No timed update and no tick; decisions the analyzer's own timers force meanwhile apply
-  // their settings but wake nothing: the sleep lasts until a region event.
+  // No timed update and no tick; the decision the analyzer's initial timer forces meanwhile
+  // keeps the sleep: only a region event ends it.
   const auto before = delegate->events.size();
   advanceBy(3600.0);
+  EXPECT_NE(analyzer().currentMode(), TRModeInitial);
+  EXPECT_EQ(machine().currentStrategyType(), StrategyTypeGeofence);
   EXPECT_EQ(delegate->events.size(), before);
   EXPECT_FALSE(locationManager().isUpdatingLocation());
   EXPECT_EQ(locationManager().monitoredRegions().size(), 6u);
@@ -155,8 +159,8 @@ TEST_F(StrategiesTest, LongitudesOfSleepRegionsWidenWithLatitudeAndStayInRange) 
   ASSERT_EQ(regions.size(), 6u);
   const double offset = 30.0 / 6372797.6 * 57.29577951308232;
   // East of the antimeridian the longitude wraps round to the negative side.
-  EXPECT_NEAR(regions[1].center.longitude,
-              179.9999 + offset * std::sin(M_PI / 3) / 0.5 - 360.0, 1e-9);
+  EXPECT_NEAR(regions[1].center.longitude, 179.9999 + offset * std::sin(M_PI / 3) / 0.5 - 360.0,
+              1e-9);
   for (const auto& region : regions) {
     EXPECT_GE(region.center.longitude, -180.0);
     EXPECT_LT(region.center.longitude, 180.0);

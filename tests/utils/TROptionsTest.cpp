@@ -53,8 +53,7 @@ TEST_F(TROptionsTest, KeptOptionsComeBackWholeWithTheirFilterRecords) {
   EXPECT_EQ(first->venueName, "Corner");
   EXPECT_EQ(first->addressId, "a-1");
   EXPECT_EQ(first->radius, 125.5);
-  EXPECT_EQ(read->jsonValues(),
-            Json::parse(R"({"_DEBUG_MODE": "6", "timed_updates_interval": 30.0,
+  EXPECT_EQ(read->jsonValues(), Json::parse(R"({"_DEBUG_MODE": "6", "timed_updates_interval": 30.0,
                             "when_in_use_only": true})"));
 
   TRUtils::saveOptions(std::nullopt);

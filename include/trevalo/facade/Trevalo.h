@@ -290,10 +290,11 @@ class Trevalo final : public std::enable_shared_from_this<Trevalo> {
   // lifecycle work runs before they have).
   std::size_t queuedLifecycleWork_ = 0;
   std::size_t pendingStateClears_ = 0;
-  // Geofence sleep needs a position taken since the SDK last woke: until a fix arrives, a
-  // chosen sleep waits (pending) with location updates on.
+  // Geofence sleep, on the run loop. It needs a position taken since the SDK last woke: until
+  // a fix arrives, a chosen sleep waits (pending) with location updates on.
   bool geofenceSleepPending_ = false;
   bool sleepPositionStale_ = false;
+  bool geofenceAsleep_ = false;
 
   // Compared and set without the lock: activity reports may come from the sensor queue.
   std::atomic<std::uint32_t> previousActivityMode_{TRActivityModeUnknown};
