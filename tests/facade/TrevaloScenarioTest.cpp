@@ -10,9 +10,9 @@
 namespace trevalo {
 namespace {
 
+using testing::chordNorthOf;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::chordNorthOf;
 using testing::kIndoors;
 using testing::metres;
 
@@ -97,7 +97,8 @@ TEST_F(ScenarioTest, TheRoadOfOneStay) {
   platform().motionSensors().setMotionScript(platform::MotionScript::walking(300.0));
   walk(home, chordNorthOf(home, 200.0), 140.0);
   runUntilIdle();
-  ASSERT_THAT(delegate->notices(), ElementsAre("start Cafe", "start Cafe", "activity 2", "end Cafe"));
+  ASSERT_THAT(delegate->notices(),
+              ElementsAre("start Cafe", "start Cafe", "activity 2", "end Cafe"));
   const auto& ended = delegate->ended[0];
   EXPECT_EQ(ended->arrivalDate, stayBegan);
   ASSERT_TRUE(ended->departureDate.has_value());
