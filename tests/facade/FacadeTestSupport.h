@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -26,8 +28,7 @@
 namespace trevalo::testing {
 
 // Writes down every callback, in order, as a short text ("location", "start Cafe", "end Cafe",
-// "activity 2", "enter g1", "exit g1", "region entered region shop-1", "error -1"), and keeps
-// what came with it.
+// "activity 2", "enter Cafe", "region entered region shop-1", "error 1"), with what came along.
 class RecordingDelegate : public TrevaloDelegate {
  public:
   void trevaloDidUpdateLocation(Trevalo&, const Location& location) override {
@@ -36,21 +37,21 @@ class RecordingDelegate : public TrevaloDelegate {
   }
   void trevaloDidStartVisit(Trevalo&, const std::shared_ptr<TRVisit>& visit) override {
     started.push_back(visit);
-    events.push_back("start " + venueName(visit));
+    events.push_back("start " + nameOf(visit->place ? visit->place->venue : nullptr));
   }
   void trevaloDidEndVisit(Trevalo&, const std::shared_ptr<TRVisit>& visit) override {
     ended.push_back(visit);
-    events.push_back("end " + venueName(visit));
+    events.push_back("end " + nameOf(visit->place ? visit->place->venue : nullptr));
   }
   void trevaloWillChangeActivityMode(Trevalo&, TRActivityMode mode) override {
     activities.push_back(mode);
     events.push_back("activity " + std::to_string(mode));
   }
   void trevaloDidEnterRegion(Trevalo&, const std::shared_ptr<TRGeofence>& region) override {
-    events.push_back("enter " + geofenceName(region));
+    events.push_back("enter " + nameOf(region->venue));
   }
   void trevaloDidExitRegion(Trevalo&, const std::shared_ptr<TRGeofence>& region) override {
-    events.push_back("exit " + geofenceName(region));
+    events.push_back("exit " + nameOf(region->venue));
   }
   void trevaloChangeRegion(Trevalo&, const std::string& text) override {
     events.push_back("region " + text);
@@ -62,9 +63,8 @@ class RecordingDelegate : public TrevaloDelegate {
   // The events other than the per-fix locations.
   std::vector<std::string> notices() const {
     std::vector<std::string> result;
-    for (const auto& event : events) {
-      if (event != "location") result.push_back(event);
-    }
+    std::copy_if(events.begin(), events.end(), std::back_inserter(result),
+                 [](const std::string& event) { return event != "location"; });
     return result;
   }
 
@@ -75,12 +75,8 @@ class RecordingDelegate : public TrevaloDelegate {
   std::vector<TRActivityMode> activities;
 
  private:
-  static std::string geofenceName(const std::shared_ptr<TRGeofence>& geofence) {
-    return geofence->venue ? geofence->venue->name.value_or("") : "";
-  }
-  static std::string venueName(const std::shared_ptr<TRVisit>& visit) {
-    const auto& place = visit->place;
-    return place && place->venue ? place->venue->name.value_or("") : "";
+  static std::string nameOf(const std::shared_ptr<TRVenue>& venue) {
+    return venue ? venue->name.value_or("") : "";
   }
 };
 
@@ -135,7 +131,6 @@ class FacadeTest : public ::testing::Test {
   StrategiesStateMachine& machine() const { return *context->strategiesStateMachine; }
   TRLocationAnalyzer& analyzer() const { return *context->analyzeLocations; }
   VisitTracker& tracker() const { return *context->visitsQueue; }
-  const std::filesystem::path& documentsDirectory() const { return directory_->path(); }
 
   void advanceBy(double seconds) const { runLoop().advanceBy(seconds); }
   void runUntilIdle() const { runLoop().runUntilIdle(); }
@@ -175,7 +170,7 @@ class FacadeTest : public ::testing::Test {
     ASSERT_EQ(analyzer().currentMode(), mode) << "not reached within " << seconds << " s";
   }
 
-  // The paths (and queries) of the requests sent so far, without the host.
+  // The method and path (with the query) of each request sent so far.
   std::vector<std::string> sentPaths() const {
     std::vector<std::string> paths;
     for (const auto& request : transport().sentRequests()) {
@@ -184,9 +179,7 @@ class FacadeTest : public ::testing::Test {
     return paths;
   }
   static std::string pathOf(const std::string& url) {
-    const auto scheme = url.find("://");
-    const auto slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
-    return slash == std::string::npos ? "/" : url.substr(slash);
+    return url.substr(url.find('/', url.find("://") + 3));
   }
   // Answers the oldest pending request with `status` and `body`, and lets the answer through.
   void answer(int status, const Json& body = Json::object()) {
@@ -199,19 +192,21 @@ class FacadeTest : public ::testing::Test {
     return Json::parse(bytes.begin(), bytes.end());
   }
 
-  // The strategy types the facade applies from now on, as their display names.
-  void recordStrategies() {
-    trevalo->setStrategyObserver(
-        [this](const LocationManagerStrategy&, StrategyType current, StrategyType) {
-          appliedStrategies.push_back(TRUtils::strForStrategy(current));
-        });
+  // The strategies the facade applies from now on, by name, into `into`; with `changesOnly`,
+  // not the keep-alive loop's re-applications of the current one.
+  void recordStrategies(std::vector<std::string>& into, bool changesOnly = false) {
+    trevalo->setStrategyObserver([&into, changesOnly](const LocationManagerStrategy&,
+                                                      StrategyType current, StrategyType from) {
+      if (!changesOnly || current != from) {
+        into.push_back("strategy " + TRUtils::strForStrategy(current));
+      }
+    });
   }
 
   std::shared_ptr<TRNetworkClient> client = std::make_shared<TRNetworkClient>();
   std::shared_ptr<TRContext> context;
   std::shared_ptr<Trevalo> trevalo;
   std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
-  std::vector<std::string> appliedStrategies;
 
  private:
   void installPlatform(Date start) {

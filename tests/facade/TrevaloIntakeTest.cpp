@@ -17,17 +17,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using testing::metres;
 
-class IntakeTest : public testing::FacadeTest {
- protected:
-  // Strategy changes (not the keep-alive loop's re-applications) among the delegate's events.
-  void recordStrategyChangesAmongEvents() {
-    trevalo->setStrategyObserver(
-        [this](const LocationManagerStrategy&, StrategyType current, StrategyType from) {
-          if (current != from)
-            delegate->events.push_back("strategy " + TRUtils::strForStrategy(current));
-        });
-  }
-};
+using IntakeTest = testing::FacadeTest;
 
 TEST_F(IntakeTest, ABatchIsTakenFixByFixThenTheSensorsAreClearedAndOneRequestAnswered) {
   start();
@@ -113,7 +103,7 @@ TEST_F(IntakeTest, EachActivityReachesTheApplicationOnceAndTheFirstUnknownNotAtA
 
 TEST_F(IntakeTest, DrivingIsReportedAsAnActivityBeforeTheStrategyFollowsIt) {
   start();
-  recordStrategyChangesAmongEvents();
+  recordStrategies(delegate->events, true);
   constexpr testing::FixKind kDriving{8.0, 90.0, 15.0};
   walk(metres(0, 0), metres(0, 200), 130.0);
   walk(metres(0, 200), metres(0, 425), 15.0, 5.0, kDriving);
@@ -175,21 +165,15 @@ TEST_F(IntakeTest, TheImplementedCallbacksAreThoseTheDelegateClassOverrides) {
   }
 }
 
-TEST_F(IntakeTest, FailuresAreReportedAndTheSdkRunsOn) {
+TEST_F(IntakeTest, FailuresAreReportedAndReachabilityChangesRefreshTheWifiName) {
   start();
   locationManager().deliverFailure(Error("kCLErrorDomain", 1));
-  runUntilIdle();
-  EXPECT_THAT(delegate->notices(), ElementsAre("error 1"));
-  EXPECT_TRUE(trevalo->isRunning());
-  EXPECT_TRUE(deliver(metres(0, 0)));
-}
-
-TEST_F(IntakeTest, AReachabilityChangeRefreshesTheWifiName) {
-  start();
   platform().wifiNetworkNameText().set("Cafe");
   platform().notificationCenter().postNotificationName(kReachabilityChangedNotification);
   runUntilIdle();
+  EXPECT_THAT(delegate->notices(), ElementsAre("error 1"));
   EXPECT_EQ(analyzer().locationAnalyzerContext()->lastWifiName, "Cafe");
+  EXPECT_TRUE(deliver(metres(0, 0)));
 }
 
 TEST_F(IntakeTest, ServerGeofencesMatchingTheFiltersAreReportedOnEntryAndExit) {

@@ -22,14 +22,8 @@ const Json kCafe = {{"venue", {{"id", "v1"}, {"name", "Cafe"}}},
 class ScenarioTest : public testing::FacadeTest {
  protected:
   const Coordinate home = metres(0, 280);
+  std::vector<std::string> strategies;
 
-  // Strategy changes (not the keep-alive loop's re-applications), by name.
-  void recordStrategyChanges() {
-    trevalo->setStrategyObserver(
-        [this](const LocationManagerStrategy&, StrategyType current, StrategyType from) {
-          if (current != from) appliedStrategies.push_back(TRUtils::strForStrategy(current));
-        });
-  }
   // 200 s on foot from the origin to `home`, then indoors there until the stay has begun.
   void arrive() {
     walk(metres(0, 0), home, 200.0);
@@ -63,7 +57,7 @@ class ScenarioTest : public testing::FacadeTest {
 
 TEST_F(ScenarioTest, TheRoadOfOneStay) {
   start();
-  recordStrategyChanges();
+  recordStrategies(strategies, true);
   const Date begin = now();
 
   // On foot, then a stop inside a building: the burst asks where the user stopped.
@@ -119,10 +113,11 @@ TEST_F(ScenarioTest, TheRoadOfOneStay) {
 
   // The strategies along the way: walking, the burst of the stop, the stay, the first steps
   // out of it, walking again.
-  EXPECT_THAT(appliedStrategies,
-              ElementsAre("StrategyTypeLowWalking", "StrategyTypeBurst",
-                          "StrategyTypeBuildingModeStill", "StrategyTypeVisitWalkingLow",
-                          "StrategyTypeHighWalking", "StrategyTypeLowWalking"));
+  EXPECT_THAT(
+      strategies,
+      ElementsAre("strategy StrategyTypeLowWalking", "strategy StrategyTypeBurst",
+                  "strategy StrategyTypeBuildingModeStill", "strategy StrategyTypeVisitWalkingLow",
+                  "strategy StrategyTypeHighWalking", "strategy StrategyTypeLowWalking"));
   EXPECT_GT(now().timeIntervalSinceDate(begin), 500.0);
 }
 
@@ -157,14 +152,15 @@ TEST_F(ScenarioTest, ARegionCrossingWakesTheSdkFromGeofenceSleepToTrackAgain) {
   walk(metres(0, 0), metres(0, 50), 30.0);
   machine().changeStrategy(StrategyTypeGeofence, {});
   expectAsleepAround(metres(0, 50));
-  recordStrategyChanges();
+  recordStrategies(strategies, true);
 
   advanceBy(600.0);
   ASSERT_TRUE(locationManager().deliverRegionExit("tr_geofence2"));
   runUntilIdle();
   EXPECT_THAT(delegate->notices(), ElementsAre("region exited region tr_geofence2"));
   expectTracking();
-  EXPECT_THAT(appliedStrategies, ElementsAre("StrategyTypeInitial", "StrategyTypeVisitWalkingLow"));
+  EXPECT_THAT(strategies,
+              ElementsAre("strategy StrategyTypeInitial", "strategy StrategyTypeVisitWalkingLow"));
   EXPECT_EQ(analyzer().currentMode(), TRModeVisitWalking);
 
   // It stays awake: ticks come, fixes are taken, and no tick puts it back to sleep.

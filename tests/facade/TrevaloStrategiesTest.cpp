@@ -70,7 +70,8 @@ TEST_F(StrategiesTest, LeavingOffStartsLocationUpdatesAgainAfterTheSettings) {
 
 TEST_F(StrategiesTest, EachKeepAliveTickReappliesTheCurrentStrategyAndZerosWhenUnset) {
   start();
-  recordStrategies();
+  std::vector<std::string> strategies;
+  recordStrategies(strategies);
   change(StrategyTypeCar);
   locationManager().clearCalls();
   advanceBy(17.0);
@@ -85,8 +86,9 @@ TEST_F(StrategiesTest, EachKeepAliveTickReappliesTheCurrentStrategyAndZerosWhenU
   EXPECT_THAT(locationManager().calls(),
               ElementsAre("distanceFilter=0", "activityType=0", "desiredAccuracy=0",
                           "pausesLocationUpdatesAutomatically=false", "stopUpdatingHeading"));
-  EXPECT_THAT(appliedStrategies, ElementsAre("StrategyTypeCar", "StrategyTypeCar",
-                                             "StrategyTypeHighWalking", "StrategyTypeUnset"));
+  EXPECT_THAT(strategies,
+              ElementsAre("strategy StrategyTypeCar", "strategy StrategyTypeCar",
+                          "strategy StrategyTypeHighWalking", "strategy StrategyTypeUnset"));
 }
 
 TEST_F(StrategiesTest, DecisionsReadTheAnalyzerUnlessTheDebugOptionsSayOtherwise) {

@@ -89,16 +89,5 @@ TEST(TROptionValueTest, RecordsAreEqualWhenTheyArchiveAlike) {
   }
 }
 
-TEST(TROptionsJsonTest, AJsonObjectBecomesOneOptionPerMember) {
-  auto options = TROptions::withJson(Json::parse(R"({"a": 1, "b": [1, 2], "c": null})"));
-  EXPECT_EQ(options.size(), 3u);
-  EXPECT_EQ(*options.find("b")->json(), Json::parse("[1, 2]"));
-  options.set("a", 2);
-  options.erase("c");
-  options.erase("missing");
-  EXPECT_EQ(options.jsonValues(), Json::parse(R"({"a": 2, "b": [1, 2]})"));
-  EXPECT_TRUE(TROptions::withJson(Json::array({1})).empty());
-}
-
 }  // namespace
 }  // namespace trevalo
