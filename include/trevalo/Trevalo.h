@@ -1,11 +1,16 @@
 #pragma once
 
-// The SDK's public interface in one include: the records the callbacks and queries hand over,
-// the application's settings and constants, the debug logger, and the platform an application
-// or a platform integrator installs. The simulated platform for tests and replays is included
+// The SDK's public interface in one include: the facade with its delegate and context, the
+// records the callbacks and queries hand over, the application's options, settings and
+// constants, the debug logger, and the platform an application or a platform integrator
+// installs. The simulated platform for tests and replays is included
 // on its own: <trevalo/platform/simulated/SimulatedPlatform.h>.
 
 #include "trevalo/Json.h"
+#include "trevalo/facade/TRContext.h"
+#include "trevalo/facade/Trevalo.h"
+#include "trevalo/facade/TrevaloDelegate.h"
+#include "trevalo/facade/TrevaloDelegateReference.h"
 #include "trevalo/model/TRAddress.h"
 #include "trevalo/model/TREvent.h"
 #include "trevalo/model/TRFilter.h"
@@ -34,3 +39,5 @@
 #include "trevalo/utils/TRActivityMode.h"
 #include "trevalo/utils/TRConstants.h"
 #include "trevalo/utils/TRLogger.h"
+#include "trevalo/utils/TROptionValue.h"
+#include "trevalo/utils/TROptions.h"

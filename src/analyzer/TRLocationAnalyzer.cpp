@@ -99,7 +99,10 @@ void TRLocationAnalyzer::processLocation(const std::shared_ptr<TRVellLocation>& 
   TRUtils::addRollingData(location, history, kHistoryLimit);
   location->calculateRollingAverageAcceleration(history, kRollingAccelerometerNumber);
   location->calculateBearingAndDistance(history);
-  lastGoodLocation_ = location->location;
+  {
+    const std::lock_guard lock(lastGoodLocationMutex_);
+    lastGoodLocation_ = location->location;
+  }
 
   if (history.size() <= kWarmUpSamples) {
     if (const auto listener = delegate())
@@ -217,6 +220,7 @@ void TRLocationAnalyzer::updateFilter(const std::vector<std::shared_ptr<TRFilter
 }
 
 std::optional<Location> TRLocationAnalyzer::getBestAvailableLocation() const {
+  const std::lock_guard lock(lastGoodLocationMutex_);
   return lastGoodLocation_;
 }
 

@@ -85,7 +85,7 @@ class TRLocationAnalyzer final : public TRModeDelegate,
   // Hands the filters and the geofence delegate to the geofence manager.
   void updateFilter(const std::vector<std::shared_ptr<TRFilter>>& filters);
 
-  // The platform location of the last sample processed.
+  // The platform location of the last sample processed. May be asked from any thread.
   std::optional<Location> getBestAvailableLocation() const;
   bool walkedInLast2Minutes() const;
   TRMode currentMode() const { return currentMode_.load(std::memory_order_acquire); }
@@ -137,6 +137,7 @@ class TRLocationAnalyzer final : public TRModeDelegate,
   std::uint64_t indoorFarAwayLongTimeIndex_ = 0;
   std::int64_t indoorAgeCounter_ = 0;
   std::uint64_t currentActivity_ = 0;
+  mutable std::mutex lastGoodLocationMutex_;
   std::optional<Location> lastGoodLocation_;
 
   mutable std::mutex delegateMutex_;

@@ -119,6 +119,23 @@ StrategyType StrategiesStateMachine::currentStrategyType() const {
   return currentStrategyType_;
 }
 
+std::optional<StrategyType> StrategiesStateMachine::strategyTypeBeingEntered() const {
+  const std::lock_guard lock(mutex_);
+  return typeBeingEntered_;
+}
+
+StrategiesStateMachine::EnteringType::EnteringType(StrategiesStateMachine& machine,
+                                                   StrategyType type)
+    : machine_(machine) {
+  const std::lock_guard lock(machine_.mutex_);
+  outer_ = std::exchange(machine_.typeBeingEntered_, type);
+}
+
+StrategiesStateMachine::EnteringType::~EnteringType() {
+  const std::lock_guard lock(machine_.mutex_);
+  machine_.typeBeingEntered_ = outer_;
+}
+
 std::map<StrategyType, LocationManagerStrategy> StrategiesStateMachine::strategies() const {
   const std::lock_guard lock(mutex_);
   return strategies_;
@@ -253,7 +270,10 @@ void StrategiesStateMachine::changeStrategyOnMain(StrategyType type,
 
   if (notify) {
     TRLogger::instance()->send("new mode:" + TRUtils::strForStrategy(type), "mode", 0);
-    if (const auto delegate = lockedDelegate()) delegate->strategyChangedTo(strategy, from);
+    if (const auto delegate = lockedDelegate()) {
+      const EnteringType entering(*this, type);
+      delegate->strategyChangedTo(strategy, from);
+    }
   }
 
   const std::lock_guard lock(mutex_);

@@ -60,6 +60,9 @@ class StrategiesStateMachine : public std::enable_shared_from_this<StrategiesSta
   // The record of the current type; nothing when Unset.
   std::optional<LocationManagerStrategy> currentStrategy() const;
   StrategyType currentStrategyType() const;
+  // While the delegate is told of a change (strategyChangedTo), the type being entered, which
+  // becomes current only afterwards; nothing otherwise.
+  std::optional<StrategyType> strategyTypeBeingEntered() const;
   // Copies of the preset records, with any custom settings written into them.
   std::map<StrategyType, LocationManagerStrategy> strategies() const;
   // "{StateMachine:StrategyTypeLowWalking, for:170s}".
@@ -75,6 +78,20 @@ class StrategiesStateMachine : public std::enable_shared_from_this<StrategiesSta
   static StrategyType getNextLowStrategyWith(const TRStateMachingeContext& context);
 
  private:
+  // Marks the type being entered for as long as the delegate is told (changes nest when the
+  // delegate makes one of its own).
+  class EnteringType {
+   public:
+    EnteringType(StrategiesStateMachine& machine, StrategyType type);
+    ~EnteringType();
+    EnteringType(const EnteringType&) = delete;
+    EnteringType& operator=(const EnteringType&) = delete;
+
+   private:
+    StrategiesStateMachine& machine_;
+    std::optional<StrategyType> outer_;
+  };
+
   void startWithInitialStateOnMain();
   void forceStateChangeWithReasonOnMain();
   void timerFired();
@@ -90,6 +107,7 @@ class StrategiesStateMachine : public std::enable_shared_from_this<StrategiesSta
   // Counts changes, so that a change finds out whether the delegate it called made another one
   // meanwhile (the newer one then stands).
   std::uint64_t changeGeneration_ = 0;
+  std::optional<StrategyType> typeBeingEntered_;
   std::weak_ptr<StrategiesStateMachineDelegate> delegate_;
 };
 

@@ -114,20 +114,24 @@ bool TRUtils::geofenceOn() {
   return defaults().boolForKey(kGeofenceOnKey);
 }
 
-void TRUtils::saveOptions(const std::optional<Json>& options) {
+void TRUtils::saveOptions(const std::optional<TROptions>& options) {
   platform::KeyedArchiver archiver;
   // An archive without a root is what "no options" looks like, so that a later read gives
   // nothing rather than whatever an earlier start stored.
-  if (options) archiver.encodeJson(*options, platform::KeyedArchiver::kRootKey);
+  if (options) {
+    archiver.encodeObject(std::make_shared<const TROptions>(*options),
+                          platform::KeyedArchiver::kRootKey);
+  }
   defaults().setData(archiver.encodedData(), kOptionsKey);
 }
 
-std::optional<Json> TRUtils::options() {
+std::optional<TROptions> TRUtils::options() {
   const auto data = defaults().dataForKey(kOptionsKey);
   if (!data) return std::nullopt;
   try {
-    const platform::KeyedUnarchiver unarchiver(*data);
-    return unarchiver.decodeJson(platform::KeyedArchiver::kRootKey);
+    const auto options = platform::KeyedUnarchiver::unarchiveObjectOfClass<TROptions>(*data);
+    if (!options) return std::nullopt;
+    return *options;
   } catch (const platform::ArchiveError&) {
     // Options from a damaged store are not worth failing a start over; the application gives
     // them again with its next start.

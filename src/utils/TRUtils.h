@@ -13,6 +13,7 @@
 #include "trevalo/Json.h"
 #include "trevalo/platform/Date.h"
 #include "trevalo/platform/Error.h"
+#include "trevalo/utils/TROptions.h"
 #include "utils/StrategyType.h"
 #include "utils/TRMode.h"
 
@@ -47,10 +48,11 @@ class TRUtils {
   static void saveGeofenceState(bool on);
   static bool geofenceOn();
 
-  // The options dictionary of the last start. Saving nothing makes `options()` read nothing; a
-  // stored archive that cannot be read (damaged, or not an archive) also reads as nothing.
-  static void saveOptions(const std::optional<Json>& options);
-  static std::optional<Json> options();
+  // The options dictionary of the last start, as a keyed archive. Saving nothing makes
+  // `options()` read nothing; a stored archive that cannot be read (damaged, not an archive, or
+  // holding a record whose class is not registered) also reads as nothing.
+  static void saveOptions(const std::optional<TROptions>& options);
+  static std::optional<TROptions> options();
 
   // The device identifier: the advertising identifier when the platform has one, otherwise the
   // identifier kept in the user defaults (see below).

@@ -30,7 +30,7 @@ TEST_F(TRUtilsTest, FlagsAndOptionsSurviveARestartAndDamagedOptionsReadAsNothing
   TRUtils::saveWasRunning(true);
   EXPECT_TRUE(reopenedDefaults().boolForKey("__TR_APP_WAS_RUNNING_ON_KEY"));
 
-  const Json options = {{"timed_updates_interval", 60}, {"when_in_use_only", true}};
+  const TROptions options{{"timed_updates_interval", 60}, {"when_in_use_only", true}};
   TRUtils::saveOptions(options);
   EXPECT_EQ(TRUtils::options(), options);
   auto& defaults = platform().userDefaults();
