@@ -220,7 +220,7 @@ TEST(TRMotionControlRealTimeTest, SamplesHandedInWhileTheSensorsStreamJoinThemOn
   const auto manager = (*sensors)->motionManager();
   // Samples 10 s apart: nearly every one closes the window, which is then made anew, so two
   // threads at it would soon write where the other has just freed.
-  constexpr int kEach = 2000;
+  constexpr int kEach = 1200;
   std::thread stream([&] {
     for (int i = 0; i < kEach; ++i)
       manager->deliverAccelerometerData({{0.0, 0.0, -1.0}, i * 10.0});
