@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <unordered_set>
 #include <utility>
 
 #include "model/ModelValues.h"
@@ -37,6 +36,20 @@ bool isMeasurable(Coordinate coordinate) {
   return coordinate.isValid();
 }
 
+// What makes two geofences the same place whatever fetch they came from: the venue and its
+// address as the service names them, or, for a geofence the service names neither way, its
+// circle.
+std::string identityOf(const TRGeofence& geofence) {
+  using model_detail::hasCharacters;
+  const auto& venue = geofence.venue;
+  if (venue && (hasCharacters(venue->venueId) || hasCharacters(venue->addressId))) {
+    return "venue\x1f" + venue->addressId.value_or("") + "\x1f" + venue->venueId.value_or("");
+  }
+  return "circle\x1f" + model_detail::describe(geofence.center.latitude) + "\x1f" +
+         model_detail::describe(geofence.center.longitude) + "\x1f" +
+         model_detail::describe(geofence.radius);
+}
+
 template <class Record>
 std::string describeList(const std::vector<std::shared_ptr<Record>>& records) {
   std::string text = "(";
@@ -60,10 +73,12 @@ std::vector<std::shared_ptr<Record>> withoutNulls(std::vector<std::shared_ptr<Re
 TRGeofencesManager::GeofenceList::GeofenceList(Geofences list) : geofences(std::move(list)) {
   centers.reserve(geofences.size());
   points.reserve(geofences.size());
+  identities.reserve(geofences.size());
   for (const auto& geofence : geofences) {
     const Coordinate center = geofence ? geofence->center : kCoordinateInvalid;
     centers.push_back(center);
     points.push_back(TRMath::latLngToPoint(center));
+    identities.push_back(geofence ? identityOf(*geofence) : std::string());
   }
 }
 
@@ -139,10 +154,15 @@ void TRGeofencesManager::updateFilters(const Filters& filters,
 bool TRGeofencesManager::filtersAreTheSame(const Filters& filters) const {
   const std::lock_guard lock(mutex_);
   if (filters.empty() || filters.size() != filters_.size()) return false;
-  // The held filter judges the new one: the held ones all name a venue or category, so a new
-  // filter that would be dropped as unusable can never count as the same.
+  // A filter accepts another whose fields it leaves open; only filters that accept each other
+  // ask for the same venues, so a narrowed list (a category, a name or an address id added)
+  // is a change. The held filters all name a venue or a category, so a new filter that would
+  // be dropped as unusable is never the same as one of them.
   for (std::size_t i = 0; i < filters.size(); ++i) {
-    if (!filters_[i]->isEqual(filters[i].get())) return false;
+    if (!filters[i] || !filters_[i]->isEqual(filters[i].get()) ||
+        !filters[i]->isEqual(filters_[i].get())) {
+      return false;
+    }
   }
   return true;
 }
@@ -158,48 +178,94 @@ void TRGeofencesManager::processNewLocation(Coordinate coordinate) {
 
   const std::lock_guard lock(mutex_);
   const std::shared_ptr<const GeofenceList> list = geofences_;
-  if (!list) return;
   const TRVector here = TRMath::latLngToPoint(coordinate);
-  Geofences working = currentGeofences_;
-  // Membership is by identity. The set is only built when the user is inside something.
-  std::unordered_set<const TRGeofence*> inside;
-  for (const auto& geofence : working)
-    inside.insert(geofence.get());
+  // Membership is by the geofence's identity, not by the object: a refetch brings the same
+  // venue back as a new object, which takes the place of the old one in the set.
+  struct Member {
+    std::shared_ptr<TRGeofence> geofence;
+    std::string identity;
+    bool inList = false;
+    bool left = false;
+  };
+  std::vector<Member> members;
+  members.reserve(currentGeofences_.size());
+  for (const auto& geofence : currentGeofences_)
+    members.push_back({geofence, identityOf(*geofence)});
+  std::vector<Event> events;
 
-  for (std::size_t i = 0; i < list->geofences.size(); ++i) {
+  const std::size_t count = list ? list->geofences.size() : 0;
+  for (std::size_t i = 0; i < count; ++i) {
     const std::shared_ptr<TRGeofence>& geofence = list->geofences[i];
-    if (!geofence) continue;
+    if (!geofence || !geofence->center.isValid()) continue;
     const double distance = TRMath::distanceBetweenVector(here, list->pointOf(i));
-    if (inside.contains(geofence.get())) {
+    const auto member = std::find_if(members.begin(), members.end(), [&](const Member& m) {
+      return !m.left && (m.geofence == geofence || m.identity == list->identities[i]);
+    });
+    if (member != members.end()) {
+      member->geofence = geofence;
+      member->inList = true;
       if (distance > geofence->radius + kExitMargin) {
-        inside.erase(geofence.get());
-        std::erase(working, geofence);
-        if (const auto delegate = delegate_.lock()) delegate->exitedRegion(geofence);
+        member->left = true;
+        events.push_back({false, geofence});
       }
     } else if (geofence->radius > distance) {
-      if (const auto delegate = delegate_.lock()) delegate->enteredRegion(geofence);
-      inside.insert(geofence.get());
-      working.push_back(geofence);
+      members.push_back({geofence, list->identities[i], true});
+      events.push_back({true, geofence});
     }
   }
+  // A geofence the latest fetch no longer brings is still left, once, when the user walks
+  // out of it.
+  for (Member& member : members) {
+    if (member.inList || !member.geofence->center.isValid()) continue;
+    const double distance = TRMath::vellDistanceFromLocation(coordinate, member.geofence->center);
+    if (distance > member.geofence->radius + kExitMargin) {
+      member.left = true;
+      events.push_back({false, member.geofence});
+    }
+  }
+
+  Geofences working;
+  working.reserve(members.size());
+  for (const Member& member : members) {
+    if (!member.left) working.push_back(member.geofence);
+  }
+  const bool changed = working != currentGeofences_;
   currentGeofences_ = std::move(working);
+  tellDelegate(events, changed);
 }
 
 void TRGeofencesManager::processExit(Coordinate coordinate) {
   const std::lock_guard lock(mutex_);
   if (!hasUsableFilters() || !isMeasurable(coordinate)) return;
-  const Geofences snapshot = currentGeofences_;
   Geofences remaining;
-  remaining.reserve(snapshot.size());
-  for (const auto& geofence : snapshot) {
-    const double distance = TRMath::vellDistanceFromLocation(coordinate, geofence->center);
-    if (distance > geofence->radius) {
-      if (const auto delegate = delegate_.lock()) delegate->exitedRegion(geofence);
+  remaining.reserve(currentGeofences_.size());
+  std::vector<Event> events;
+  for (const auto& geofence : currentGeofences_) {
+    const bool measurable = geofence->center.isValid();
+    if (measurable &&
+        TRMath::vellDistanceFromLocation(coordinate, geofence->center) > geofence->radius) {
+      events.push_back({false, geofence});
     } else {
       remaining.push_back(geofence);
     }
   }
+  const bool changed = !events.empty();
   currentGeofences_ = std::move(remaining);
+  tellDelegate(events, changed);
+}
+
+void TRGeofencesManager::tellDelegate(const std::vector<Event>& events, bool membershipChanged) {
+  // Written before anyone is told, so that a relaunch after the telling repeats nothing.
+  if (membershipChanged) saveGeofences();
+  const auto delegate = delegate_.lock();
+  if (!delegate) return;
+  for (const auto& [entered, geofence] : events) {
+    if (entered) {
+      delegate->enteredRegion(geofence);
+    } else {
+      delegate->exitedRegion(geofence);
+    }
+  }
 }
 
 void TRGeofencesManager::reloadGeofencesIfNeeded(Coordinate coordinate,
@@ -254,8 +320,10 @@ void TRGeofencesManager::updateGeofences(std::optional<Geofences> geofences, Coo
 
 void TRGeofencesManager::recalculateMaxDistance() {
   const std::lock_guard lock(mutex_);
-  if (!geofences_) return;
+  if (!geofences_ || !center_.isValid()) return;
   for (const auto& geofence : geofences_->geofences) {
+    // A geofence without a centre is nowhere; it must not carry `max` off for good.
+    if (!geofence->center.isValid()) continue;
     const double distance = TRMath::vellDistanceFromLocation(center_, geofence->center);
     if (distance > max_) max_ = distance;
   }

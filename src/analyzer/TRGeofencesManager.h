@@ -27,8 +27,9 @@ namespace trevalo {
 // Watches the server geofences that match the application's venue filters. It fetches the
 // geofences around the user from the service, keeps them with the set the user is inside, and
 // tells its delegate about entries and exits, tested in software with the chord distance of
-// TRMath on the samples the walking and car modes pass in. After every fetch it writes itself
-// to the "trGeofences" archive in the documents directory.
+// TRMath on the samples the walking and car modes pass in. After every fetch, and whenever the
+// set the user is inside changes, it writes itself to the "trGeofences" archive in the
+// documents directory, so that a relaunch tells of no entry or exit twice.
 //
 // Without a usable filter the manager is inert: no fetches and no events.
 //
@@ -37,8 +38,8 @@ namespace trevalo {
 // ever. The facade lives as long as the SDK runs, so nothing is lost.
 //
 // Calls are expected on the run loop. Every operation also takes the manager's recursive lock,
-// and the entry and exit passes call the delegate with it held, so the delegate may call back
-// into the manager; a pass walks the list it started with even if the delegate replaces it.
+// and the entry and exit passes call the delegate with it held, once the pass is over and its
+// outcome saved, so the delegate may call back into the manager.
 class TRGeofencesManager final : public platform::Archivable,
                                  public std::enable_shared_from_this<TRGeofencesManager> {
   struct Key {
@@ -76,13 +77,17 @@ class TRGeofencesManager final : public platform::Archivable,
   // the filters that have no positive radius or neither a venue name nor a category; the
   // geofences and `max` are then dropped, so that the next location fetches afresh.
   void updateFilters(const Filters& filters, std::weak_ptr<TRGeofenceDelegate> delegate);
-  // Whether `filters` is non-empty and matches the held list element by element (each held
-  // filter accepting the new one at its position, TRFilter::isEqual).
+  // Whether `filters` is non-empty and matches the held list element by element: the two
+  // filters at each position accept each other (TRFilter::isEqual both ways), so that a
+  // narrowed or widened filter is a change.
   bool filtersAreTheSame(const Filters& filters) const;
 
   // A walking sample: fetches when due, then reports entries (strictly inside the radius) and
-  // exits (more than kExitMargin outside it) in the order of the geofence list. An invalid
-  // coordinate is ignored.
+  // exits (more than kExitMargin outside it) in the order of the geofence list, then exits
+  // from geofences the user is in that the list no longer holds. A geofence of the list is the
+  // same member as one the user is in when it names the same venue and address (or, naming
+  // neither, has the same circle): a refetch brings no second entry. Geofences without a
+  // valid centre are never entered. An invalid coordinate is ignored.
   void processNewLocation(Coordinate coordinate);
   // A driving sample: reports exits (outside the radius, no margin) from the geofences the
   // user is in. No fetch, no entries. An invalid coordinate is ignored.
@@ -97,10 +102,11 @@ class TRGeofencesManager final : public platform::Archivable,
   // Stores a fetch: the list (nothing when the answer was not a list), its center, the raised
   // `max`, and writes the archive.
   void updateGeofences(std::optional<Geofences> geofences, Coordinate center);
-  // Raises `max` to the distance from `center` to the farthest geofence held; never lowers it.
+  // Raises `max` to the distance from `center` to the farthest geofence held that has a valid
+  // centre; never lowers it.
   void recalculateMaxDistance();
   // Writes the archive file atomically; false when it could not be written (the previous file
-  // is then kept, and the next fetch tries again).
+  // is then kept, and the next fetch or change of the current set tries again).
   bool saveGeofences();
 
   // "TRGeofenceManager: geofences: (...); center: <lat>,<lng>; filters: (...).
@@ -117,7 +123,8 @@ class TRGeofencesManager final : public platform::Archivable,
   double max() const;
   std::optional<Date> lastRequestSentOn() const;
   Filters filters() const;
-  // The geofences the user is inside, in the order they were entered.
+  // The geofences the user is inside, in the order they were entered; each the object of the
+  // latest list that holds it.
   Geofences currentGeofences() const;
   std::shared_ptr<TRGeofenceDelegate> delegate() const;
 
@@ -135,9 +142,18 @@ class TRGeofencesManager final : public platform::Archivable,
     Geofences geofences;
     mutable std::vector<Coordinate> centers;
     mutable std::vector<TRVector> points;
+    // What makes each geofence the same as one of another fetch (see `currentGeofences`).
+    std::vector<std::string> identities;
+  };
+  // An entry (true) or exit of one pass, told to the delegate once the pass is over.
+  struct Event {
+    bool entered;
+    std::shared_ptr<TRGeofence> geofence;
   };
 
   bool hasUsableFilters() const { return !filters_.empty(); }
+  // Saves the archive when the set of current geofences changed, then tells the delegate.
+  void tellDelegate(const std::vector<Event>& events, bool membershipChanged);
   void storeFetch(std::uint64_t filtersGeneration, std::optional<Json> answer, Coordinate center,
                   const std::function<void()>& complete);
 

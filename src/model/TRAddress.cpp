@@ -2,9 +2,9 @@
 
 #include "json/ParserUtils.h"
 #include "model/ModelValues.h"
+#include "model/PlacemarkIdentity.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/KeyedUnarchiver.h"
-#include "trevalo/platform/Device.h"
 
 namespace trevalo {
 
@@ -31,7 +31,7 @@ std::shared_ptr<TRAddress> TRAddress::initWithDictionary(const Json* dictionary)
 
 std::shared_ptr<TRAddress> TRAddress::initWithPlacemark(const platform::Placemark& placemark) {
   auto address = std::make_shared<TRAddress>();
-  address->addressId = platform::Device::makeUuid();
+  address->addressId = PlacemarkIdentity::addressId(placemark);
   if (placemark.location) {
     address->lat = placemark.location->coordinate().latitude;
     address->lon = placemark.location->coordinate().longitude;

@@ -12,8 +12,15 @@ std::shared_ptr<TRGeofence> TRGeofence::initWithDictionary(const Json& dictionar
   geofence->venue = TRVenue::initWithDictionary(dictionary);
   // These names differ from the "lat"/"lng" of address maps: geofence answers spell them out.
   const Json* location = ParserUtils::map(ParserUtils::map(dictionary, "address"), "location");
-  geofence->center = {ParserUtils::doubleValue(location, "latitude"),
-                      ParserUtils::doubleValue(location, "longitude")};
+  const Json* latitude = ParserUtils::numberValue(location, "latitude");
+  const Json* longitude = ParserUtils::numberValue(location, "longitude");
+  // An element without a position has no centre: read as (0, 0) it would lie thousands of
+  // kilometres off, and the manager's reload distance with it.
+  if (latitude && longitude && latitude->is_number() && longitude->is_number()) {
+    geofence->center = {latitude->get<double>(), longitude->get<double>()};
+  } else {
+    geofence->center = kCoordinateInvalid;
+  }
   geofence->radius = raduis;
   return geofence;
 }

@@ -37,6 +37,17 @@ bool sameMembers(const Json& a, const Json& b) {
   return true;
 }
 
+// Whether every value set in `mine` (not null) is set alike in `theirs`.
+bool setAlikeIn(const Json& mine, const Json& theirs) {
+  if (!mine.is_object()) return true;
+  for (const auto& [key, value] : mine.items()) {
+    if (value.is_null()) continue;
+    const Json* other = ParserUtils::object(theirs, key);
+    if (!other || !(*other == value)) return false;
+  }
+  return true;
+}
+
 bool save(const std::shared_ptr<const TRUserValues>& values, const std::filesystem::path& path) {
   return platform::KeyedArchiver::archiveRootObject(values, path);
 }
@@ -89,13 +100,9 @@ bool TRUserValues::hasInfo() const {
 }
 
 bool TRUserValues::isEqualToUserValues(const std::shared_ptr<const TRUserValues>& other) const {
-  if (!dictionary.is_object()) return true;
-  for (const auto& [key, value] : dictionary.items()) {
-    if (value.is_null()) continue;
-    const Json* theirs = other ? ParserUtils::object(other->dictionary, key) : nullptr;
-    if (!theirs || !(*theirs == value)) return false;
-  }
-  return true;
+  static const Json kNoEntries = Json::object();
+  const Json& theirs = other ? other->dictionary : kNoEntries;
+  return setAlikeIn(dictionary, theirs) && setAlikeIn(theirs, dictionary);
 }
 
 std::optional<std::string> TRUserValues::deviceId() const {

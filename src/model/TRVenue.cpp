@@ -1,9 +1,9 @@
 #include "trevalo/model/TRVenue.h"
 
 #include "model/ModelValues.h"
+#include "model/PlacemarkIdentity.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/KeyedUnarchiver.h"
-#include "trevalo/platform/Device.h"
 
 namespace trevalo {
 
@@ -21,7 +21,7 @@ std::shared_ptr<TRVenue> TRVenue::initWithDictionary(const Json* dictionary) {
 
 std::shared_ptr<TRVenue> TRVenue::initWithPlacemark(const platform::Placemark& placemark) {
   auto venue = std::make_shared<TRVenue>();
-  venue->venueId = platform::Device::makeUuid();
+  venue->venueId = PlacemarkIdentity::venueId(placemark);
   venue->name = placemark.name;
   return venue;
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <utility>
 
 #include "platform/RunLoopExecutor.h"
@@ -61,8 +62,15 @@ struct TRMotionControl::Run {
   std::shared_ptr<platform::MotionManager> motionManager;
   std::shared_ptr<platform::Altimeter> altimeter;
   std::shared_ptr<platform::MotionActivityManager> activityManager;
+  // Whether this run analyses accelerometer samples (a run of the sensors, not of the
+  // classifier), whether or not the platform has an accelerometer to stream them.
+  bool analysesAccelerometer = false;
   // The accelerometer window (`lastAccelerometerData`), only ever touched on the sensor queue.
   std::vector<AccelerometerData> window;
+  // Samples handed in by the application that the sensor queue has not taken up yet. A stop
+  // passes them to the collector, so that none is lost with the run's queue.
+  std::mutex handedInMutex;
+  std::deque<AccelerometerData> handedIn;
 
   void stopStreams() const {
     if (motionManager) {
@@ -162,6 +170,13 @@ void TRMotionControl::replaceRun(std::shared_ptr<Run> next) {
   if (!previous) return;
   previous->active.store(false, std::memory_order_release);
   previous->stopStreams();
+  std::deque<AccelerometerData> handedIn;
+  {
+    const std::lock_guard lock(previous->handedInMutex);
+    handedIn.swap(previous->handedIn);
+  }
+  for (const auto& sample : handedIn)
+    collector_->addAccelerometerDataIfNeeded(sample);
 }
 
 void TRMotionControl::startOrUndo(const std::shared_ptr<Run>& run,
@@ -187,6 +202,7 @@ std::shared_ptr<TRMotionControl::Run> TRMotionControl::makeRun() const {
 void TRMotionControl::startSensors(const std::shared_ptr<Run>& run) {
   const platform::Platform& platform = platform::Platform::current();
   run->queue = serialQueue(platform.operationExecutor());
+  run->analysesAccelerometer = true;
   const std::weak_ptr<TRMotionControl> weakSelf = weak_from_this();
   const std::weak_ptr<Run> weakRun = run;
 
@@ -244,27 +260,60 @@ void TRMotionControl::startClassifier(const std::shared_ptr<Run>& run) {
 }
 
 TRActivityMode TRMotionControl::getActivityModeByMotionActivty(const MotionActivity& activity) {
-  std::uint32_t mode = TRActivityModeUnknown;
-  if (activity.walking) mode = TRActivityModeWalking;
-  if (activity.running) mode = TRActivityModeRunning;
-  if (activity.offersCycling && activity.cycling) mode |= TRActivityModeCycling;
-  if (activity.automotive) mode |= TRActivityModeAutomotive;
-  if (activity.stationary) mode |= TRActivityModeStationary;
-  return static_cast<TRActivityMode>(mode);
+  // The classifier may set several flags at once (a car waiting at a light is automotive and
+  // stationary; a slow walk may carry the stationary flag). The verdict is the one activity
+  // that explains the others, the most vigorous.
+  if (activity.automotive) return TRActivityModeAutomotive;
+  if (activity.offersCycling && activity.cycling) return TRActivityModeCycling;
+  if (activity.running) return TRActivityModeRunning;
+  if (activity.walking) return TRActivityModeWalking;
+  if (activity.stationary) return TRActivityModeStationary;
+  return TRActivityModeUnknown;
 }
 
 void TRMotionControl::handleNewAccelerationData(const AccelerometerData& sample) {
-  if (const auto run = currentRun(); run && run->active.load(std::memory_order_acquire)) {
-    accelerationArrived(run, sample);
+  const auto run = currentRun();
+  bool queued = false;
+  if (run && run->analysesAccelerometer) {
+    const std::lock_guard lock(run->handedInMutex);
+    // A run stopped meanwhile has passed on what it held; this sample goes the same way.
+    if (run->active.load(std::memory_order_acquire)) {
+      run->handedIn.push_back(sample);
+      queued = true;
+    }
   }
+  if (!queued) {
+    collector_->addAccelerometerDataIfNeeded(sample);
+    return;
+  }
+  // The window belongs to the sensor queue: the caller's sample joins the stream's there, in
+  // turn, instead of racing it. Each task takes up the oldest sample handed in.
+  run->queue->addOperationWithBlock(
+      [weakSelf = weak_from_this(), weakRun = std::weak_ptr<Run>(run)] {
+        const auto self = weakSelf.lock();
+        const auto current = weakRun.lock();
+        if (!self || !current) return;
+        AccelerometerData sample;
+        {
+          const std::lock_guard lock(current->handedInMutex);
+          if (current->handedIn.empty()) return;
+          sample = current->handedIn.front();
+          current->handedIn.pop_front();
+        }
+        if (current->active.load(std::memory_order_acquire)) {
+          self->accelerationArrived(current, sample);
+        } else {
+          self->collector_->addAccelerometerDataIfNeeded(sample);
+        }
+      });
 }
 
 void TRMotionControl::handleNewGyroData(const GyroData& sample) {
-  if (isMotionOn()) collector_->addGyroDataIfNeeded(sample);
+  collector_->addGyroDataIfNeeded(sample);
 }
 
 void TRMotionControl::handleNewAltitude(const AltitudeData& sample) {
-  if (isMotionOn()) collector_->addAltitude(sample);
+  collector_->addAltitude(sample);
 }
 
 void TRMotionControl::accelerationArrived(const std::shared_ptr<Run>& run,

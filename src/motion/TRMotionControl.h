@@ -77,17 +77,19 @@ class TRMotionControl : public std::enable_shared_from_this<TRMotionControl> {
   std::shared_ptr<platform::Altimeter> altimeter() const;
   std::shared_ptr<platform::MotionActivityManager> motionActivityManager() const;
 
-  // The classifier's verdict as an activity mode: walking gives 2, running 3; then cycling
-  // (where the platform offers it) ORs in 4, automotive 5 and stationary 1, bit by bit, so
-  // that walking and stationary together give 3 and automotive and stationary 5.
+  // The classifier's verdict as one activity mode, the flag that explains the others winning:
+  // automotive, then cycling (where the platform offers it), running, walking, stationary;
+  // unknown without any of them.
   static TRActivityMode getActivityModeByMotionActivty(const platform::MotionActivity& activity);
 
-  // Where the sensor streams deliver; exposed for replays feeding recorded samples. Call them
-  // on one thread at a time (the streams use the sensor queue). A sample handed in while motion
-  // is off is dropped. Gyroscope and altitude samples go to the collector; an accelerometer
-  // sample goes to the collector and the window, and once the window spans 5 s or holds 120
-  // samples it is analysed, emptied, and the result is handed to the run loop for the
-  // delegate.
+  // Where the sensor streams deliver; exposed for replays feeding recorded samples, from any
+  // thread. Gyroscope and altitude samples go to the collector. An accelerometer sample goes to
+  // the collector too and, while the sensors are on, into the window: it is handed to the
+  // sensor queue, where the stream's own samples are windowed, and once the window spans 5 s
+  // or holds 120 samples it is analysed, emptied, and the result is handed to the run loop
+  // for the delegate. With motion off, or only the classifier on, samples are collected and
+  // not analysed. No sample handed in is lost: one still waiting for the sensor queue when the
+  // sensors stop is collected then.
   void handleNewAccelerationData(const platform::AccelerometerData& sample);
   void handleNewGyroData(const platform::GyroData& sample);
   void handleNewAltitude(const platform::AltitudeData& sample);

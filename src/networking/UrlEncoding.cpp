@@ -41,9 +41,13 @@ std::string UrlEncoding::percentEncodedForQuery(std::string_view text) {
 
 std::optional<std::string> UrlEncoding::decimal(double value) {
   if (!std::isfinite(value)) return std::nullopt;
-  // The longest shortest form of a double ("-2.2250738585072014e-308") has 24 characters.
-  std::array<char, 32> buffer{};
-  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  // Fixed notation, never an exponent: the "+" of "1e+05" reads as a space to a server that
+  // decodes the query as a form. Without a precision, to_chars still writes the fewest digits
+  // that read back as the same double. The longest such text, of the largest double, has 309
+  // digits before the point; of the smallest, 324 after it.
+  std::array<char, 400> buffer{};
+  const auto [end, error] =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
   if (error != std::errc()) return std::nullopt;
   return std::string(buffer.data(), end);
 }

@@ -18,9 +18,9 @@ class UrlEncoding {
   // encoded.
   static std::string percentEncodedForQuery(std::string_view text);
 
-  // The shortest decimal text that reads back as the same double ("51.5", "-0.1278", "1e-07"),
-  // independent of the locale; nothing for NaN and the infinities, which no server reads as a
-  // number.
+  // The shortest plain decimal text (no exponent) that reads back as the same double ("51.5",
+  // "-0.1278", "0.0000001", "100000"), independent of the locale; nothing for NaN and the
+  // infinities, which no server reads as a number.
   static std::optional<std::string> decimal(double value);
 
   // Whether `text` can stand unencoded in a path segment or a query value without changing

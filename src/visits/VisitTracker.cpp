@@ -42,6 +42,19 @@ std::string describe(const char* className, const void* object) {
   return text.str();
 }
 
+bool isUnknownPlace(const TRPlace& place) {
+  return place.venue && place.venue->venueId == VisitTracker::kUnknownVenueId;
+}
+
+// Whether two stand-ins for unknown places lie within VisitTracker::kUnknownPlaceRadius of each
+// other. One without a position (saved before positions were kept) is close to nothing.
+bool closeTo(const std::shared_ptr<TRPlace>& place, const TRPlace& other) {
+  if (!place || !place->address || !other.address) return false;
+  const Location here(place->address->coordinate());
+  const Location there(other.address->coordinate());
+  return here.distanceFromLocation(there) <= VisitTracker::kUnknownPlaceRadius;
+}
+
 bool contains(const std::vector<std::shared_ptr<MetaOperationBase>>& list,
               const MetaOperationBase* operation) {
   return std::ranges::any_of(list,
@@ -281,15 +294,25 @@ void VisitTracker::didGeocodeAppleVenueByLocationForResult(
     return;
   }
   if (handleError(error)) return;
-  auto place = TRPlace::initWithPlacemarks(result.value_or(std::vector<platform::Placemark>{}));
+  const auto placemarks = result.value_or(std::vector<platform::Placemark>{});
+  auto place = TRPlace::initWithPlacemarks(placemarks);
   const bool noName = !place->venue || isEmpty(place->venue->name);
   const bool noCountry = !place->address || isEmpty(place->address->country);
   if (noName && noCountry) {
     place->venue = std::make_shared<TRVenue>();
     place->venue->venueId = kUnknownVenueId;
     place->venue->name = kUnknownVenueName;
+    // The stand-in names no place: where it lies is all that tells two of them apart (and all
+    // the service learns of it). The placemark's own position, else the stay's.
+    if (!place->address) place->address = std::make_shared<TRAddress>();
+    if (placemarks.empty() || !placemarks.front().location) {
+      place->address->lat = operation->location().coordinate().latitude;
+      place->address->lon = operation->location().coordinate().longitude;
+    }
   }
-  outsideOfUS_ = place->outsideOfUS();
+  // Only a country the geocoder names tells which side of the border the user is on; an
+  // answer without one leaves the route of later stays as it was.
+  if (!noCountry) outsideOfUS_ = place->outsideOfUS();
   logResolution(*place);
   handleCurrentVisitWithnewRsult(place, operation->startDate());
 }
@@ -334,16 +357,20 @@ void VisitTracker::handleCurrentVisitWithnewRsult(std::shared_ptr<TRPlace> resul
 
   const auto current = currentVisit_;
   if (current->startDate() > newStartDate) {
-    // The answer is about a stay before the current visit: log it as a closed visit.
-    const Date now = Date::now();
-    candidate->setEndDate(now);
-    reportEndVisit(candidate, now);
+    // The answer is about a stay before the current visit (a retried resolution): log it as a
+    // closed visit. It ended at the latest where the current one began; ending it "now" would
+    // have the user in two places at once.
+    const Date end = current->startDate();
+    candidate->setEndDate(end);
+    reportEndVisit(candidate, end);
     return;
   }
 
   const auto& end = current->endDate();
-  const bool samePlace = result && result->hasValue() &&
-                         current->cachedVisitId() == TRCachedVisit::cachedIdForResult(result.get());
+  const bool samePlace =
+      result && result->hasValue() &&
+      current->cachedVisitId() == TRCachedVisit::cachedIdForResult(result.get()) &&
+      (!isUnknownPlace(*result) || closeTo(current->geocodeResult(), *result));
   const bool withinInterval =
       !end || std::fabs(newStartDate.timeIntervalSinceDate(*end)) < kSameVisitInterval;
   if (samePlace && withinInterval) {

@@ -68,6 +68,10 @@ class VisitTracker final : public platform::Archivable,
   // Stand-ins for a geocoder answer with neither a venue name nor a country.
   static constexpr const char* kUnknownVenueId = "unknownId";
   static constexpr const char* kUnknownVenueName = "Unknown Venue";
+  // Two unknown places are the same place only this close (metres): the analyzer confirms a
+  // departure no nearer than this to where the user stayed, so closer stays are one stay as
+  // far as it can tell, and fixes indoors scatter by tens of metres.
+  static constexpr double kUnknownPlaceRadius = 100.0;
 
   // The tracker saved in the documents directory, or a fresh one (no visit, no descriptors)
   // when there is no file, or it is damaged, foreign or does not hold a tracker; a file that
@@ -129,6 +133,9 @@ class VisitTracker final : public platform::Archivable,
       std::optional<Error> error) override;
   // The service knew neither venue nor address: without filters, ask the geocoder instead.
   void didReceivedEmtpyVenue(const std::shared_ptr<MetaOperationGetVenueByLocations>& operation);
+  // A geocoder answer: the place of its first placemark; with neither a name nor a country, the
+  // unknown venue at the placemark's position or else the stay's. Only an answer naming a
+  // country decides whether later stays go to the geocoder (outside the United States).
   void didGeocodeAppleVenueByLocationForResult(
       std::optional<std::vector<platform::Placemark>> result,
       const std::shared_ptr<MetaOperationGetAppleVenue>& operation,
@@ -136,7 +143,10 @@ class VisitTracker final : public platform::Archivable,
   void didFinishDepartOperationWithError(std::optional<Error> error) override;
   // Counts a failure (true) or clears the count (false, without an error).
   bool handleError(const std::optional<Error>& error);
-  // The visit decision for a place resolved for a stay that started at `newStartDate`.
+  // The visit decision for a place resolved for a stay that started at `newStartDate`. A place
+  // for a stay before the current visit is logged as a visit ending where the current one
+  // began. The same place (the same identity, and for two unknown places no farther apart
+  // than kUnknownPlaceRadius) within 12 hours continues the current visit; another ends it.
   void handleCurrentVisitWithnewRsult(std::shared_ptr<TRPlace> result, Date newStartDate);
 
   void appBecomeActive();

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "AnalyzerTestSupport.h"
+#include "GeofencesTestSupport.h"
 #include "networking/TRNetworkClient.h"
 #include "platform/KeyedArchiver.h"
 #include "trevalo/platform/simulated/SimulatedHttpTransport.h"
@@ -13,63 +13,12 @@
 namespace trevalo {
 namespace {
 
+using testing::answer;
 using testing::chordNorthOf;
+using testing::filter;
+using testing::GeofencesTest;
 using testing::metres;
 using Filters = TRGeofencesManager::Filters;
-
-std::shared_ptr<TRFilter> filter(std::optional<std::string> name,
-                                 std::optional<std::string> category, double radius = 100.0) {
-  auto made = std::make_shared<TRFilter>();
-  made->venueName = std::move(name);
-  made->venueCategory = std::move(category);
-  made->radius = radius;
-  return made;
-}
-
-// The service's answer: one venue per center.
-Json answer(const std::vector<Coordinate>& centers) {
-  Json list = Json::array();
-  for (const Coordinate& at : centers) {
-    const std::string n = std::to_string(list.size());
-    const Json location = {{"latitude", at.latitude}, {"longitude", at.longitude}};
-    list.push_back(
-        {{"id", "v" + n}, {"name", "Venue " + n}, {"address", {{"location", location}}}});
-  }
-  return list;
-}
-
-class GeofencesTest : public testing::PlatformTest {
- protected:
-  void SetUp() override {
-    PlatformTest::SetUp();
-    runUntilIdle();
-    manager->setFetchGeofences(
-        [this](Coordinate, const Filters&, TRGeofencesManager::FetchCompletion complete) {
-          requests.push_back(complete);
-          if (nextAnswer) complete(std::exchange(nextAnswer, std::nullopt), std::nullopt);
-        });
-    manager->updateFilters({cafes}, recorder);
-  }
-
-  // A walking sample at `where` whose fetch, if one is made, is answered at once with
-  // `centers`, before the sample is tested against them.
-  void walkAt(Coordinate where, const std::vector<Coordinate>& centers) {
-    nextAnswer = answer(centers);
-    manager->processNewLocation(where);
-    nextAnswer.reset();
-  }
-
-  std::filesystem::path archiveFile() const {
-    return documentsDirectory() / TRGeofencesManager::kArchiveFileName;
-  }
-
-  const Coordinate venue = metres(0, 0);
-  std::shared_ptr<TRFilter> cafes = filter("Cafe", std::nullopt);
-  std::shared_ptr<testing::Recorder> recorder = std::make_shared<testing::Recorder>(Date());
-  std::shared_ptr<TRGeofencesManager> manager = TRGeofencesManager::make();
-  std::vector<TRGeofencesManager::FetchCompletion> requests;
-  std::optional<Json> nextAnswer;
-};
 
 // Walking enters strictly inside and leaves 15 m outside; driving leaves at the radius, never
 // enters and never fetches.
@@ -125,11 +74,8 @@ TEST_F(GeofencesTest, FetchesBeyondTheFarthestGeofenceAtMostOnceIn30Seconds) {
   EXPECT_NEAR(manager->max(), 400.0, 1e-3);
 }
 
-TEST_F(GeofencesTest, SameFiltersKeepTheGeofencesOthersStartAfreshUnusableOnesAreDropped) {
+TEST_F(GeofencesTest, UnusableFiltersAreDroppedAndAListOfOnlySuchIsInert) {
   walkAt(metres(0, 0), {metres(0, 300)});
-  manager->updateFilters({filter("Cafe", "food")}, recorder);
-  EXPECT_NEAR(manager->max(), 300.0, 1e-3);
-
   const auto bars = filter(std::nullopt, "bar");
   manager->updateFilters({filter("Pub", std::nullopt, 0.0), bars, filter("", "", 100.0), nullptr,
                           filter("Pub", std::nullopt, std::nan(""))},
@@ -137,6 +83,13 @@ TEST_F(GeofencesTest, SameFiltersKeepTheGeofencesOthersStartAfreshUnusableOnesAr
   EXPECT_EQ(manager->filters(), Filters{bars});
   EXPECT_EQ(manager->max(), 0.0);
   EXPECT_FALSE(manager->geofences());
+
+  manager->updateFilters({filter("Pub", std::nullopt, 0.0)}, recorder);
+  EXPECT_TRUE(manager->filters().empty());
+  advanceBy(31.0);
+  walkAt(metres(0, 0), {metres(0, 0)});
+  EXPECT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(recorder->entered.empty());
 }
 
 TEST_F(GeofencesTest, AnAnswerForFiltersNoLongerHeldIsDropped) {
@@ -149,14 +102,12 @@ TEST_F(GeofencesTest, AnAnswerForFiltersNoLongerHeldIsDropped) {
 
 TEST_F(GeofencesTest, TheArchiveRestoresTheListAndTheCurrentSetAsTheSameObjects) {
   walkAt(chordNorthOf(venue, 20.0), {metres(0, 300), venue, metres(0, 30)});
-  // The current set is written with the next fetch; here, by hand.
-  ASSERT_TRUE(manager->saveGeofences());
 
   const auto restored = TRGeofencesManager::restoreManager();
   const auto geofences = restored->geofences();
   ASSERT_TRUE(geofences);
   ASSERT_EQ(geofences->size(), 3u);
-  EXPECT_EQ((*geofences)[2]->venue->name, "Venue 2");
+  EXPECT_EQ((*geofences)[2]->venue->name, "Venue v2");
   EXPECT_EQ(restored->filters().at(0)->venueName, "Cafe");
   // Walking out of the current set is noticed after a restart only if it holds the very
   // objects of the list.

@@ -99,6 +99,7 @@ TEST(ServiceAnswerReadingTest, EachAnswerCarriesItsValuesIntoTheRecords) {
   EXPECT_EQ(geofences->at(0)->description(),
             "TRGeofence: venue:Blue Door Coffee; center: 40.741895,-73.989308; radius: 100")
       << "the centre comes from \"latitude\"/\"longitude\", not \"lat\"/\"lng\"";
+  EXPECT_FALSE(geofences->at(1)->center.isValid()) << "no address, no centre";
 
   const auto places = TRPlace::placesWithSearchJson(readModelJson("venue_search.json"));
   ASSERT_EQ(places.size(), 4u);

@@ -18,7 +18,7 @@ std::shared_ptr<TRUserValues> values(const char* json) {
 class TRUserValuesTest : public testing::PlatformTest {};
 
 // Only the user attributes that are set survive stripping and merging; merging overwrites.
-TEST(TRUserValuesDictionaryTest, StrippingMergingAndOneSidedComparison) {
+TEST(TRUserValuesDictionaryTest, StrippingAndMerging) {
   const Json given = Json::parse(R"({"name": "Ann", "marital_status": "single", "income": null,
       "date_installed": 1767225600, "favourite_colour": "red", "os": "x"})");
   EXPECT_EQ(TRUserValues::initWithDictionary(given, true)->dictionary,
@@ -28,12 +28,43 @@ TEST(TRUserValuesDictionaryTest, StrippingMergingAndOneSidedComparison) {
   auto record = values(R"({"name": "Ann", "age": 30})");
   record->updateWithNewValues(Json::parse(R"({"age": 31, "gender": null, "os": "x"})"));
   EXPECT_EQ(record->dictionary, Json::parse(R"({"name": "Ann", "age": 31})"));
+}
 
-  // Is every value set here set alike there?
-  EXPECT_TRUE(values(R"({"name": "Ann"})")->isEqualToUserValues(record));
-  EXPECT_FALSE(record->isEqualToUserValues(values(R"({"name": "Ann"})")));
-  EXPECT_TRUE(values(R"({"age": 31.0, "gender": null})")->isEqualToUserValues(record));
-  EXPECT_FALSE(values(R"({"age": 30})")->isEqualToUserValues(record));
+// Whether values compare equal to those last sent, which skips their upload.
+struct Comparison {
+  const char* name;
+  const char* sent;
+  const char* now;
+  bool same;
+};
+
+class TRUserValuesComparisonTest : public ::testing::TestWithParam<Comparison> {};
+
+TEST_P(TRUserValuesComparisonTest, TheSameOnlyWithTheSameEntriesWhicheverSideAsks) {
+  const auto& c = GetParam();
+  EXPECT_EQ(values(c.sent)->isEqualToUserValues(values(c.now)), c.same);
+  EXPECT_EQ(values(c.now)->isEqualToUserValues(values(c.sent)), c.same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, TRUserValuesComparisonTest,
+    ::testing::Values(Comparison{"SameEntriesInAnotherOrder", R"({"name": "Ann", "age": 30})",
+                                 R"({"age": 30, "name": "Ann"})", true},
+                      Comparison{"OneAdded", R"({"name": "Ann"})", R"({"name": "Ann", "age": 30})",
+                                 false},
+                      Comparison{"ValueChanged", R"({"name": "Ann", "age": 30})",
+                                 R"({"name": "Ann", "age": 31})", false},
+                      Comparison{"KindChanged", R"({"age": 30})", R"({"age": "30"})", false},
+                      Comparison{"NumbersAlike", R"({"age": 31})", R"({"age": 31.0})", true},
+                      Comparison{"NullIsNoEntry", R"({"name": "Ann", "gender": null})",
+                                 R"({"name": "Ann"})", true},
+                      Comparison{"BothEmpty", "{}", "{}", true},
+                      Comparison{"OneEmpty", "{}", R"({"name": "Ann"})", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TRUserValuesDictionaryTest, NoRecordIsAnEmptyOne) {
+  EXPECT_TRUE(values("{}")->isEqualToUserValues(nullptr));
+  EXPECT_FALSE(values(R"({"name": "Ann"})")->isEqualToUserValues(nullptr));
 }
 
 TEST_F(TRUserValuesTest, UploadBodyAndStatisticsDescribeThisDevice) {

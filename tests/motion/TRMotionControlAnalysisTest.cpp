@@ -85,17 +85,40 @@ TEST(TRMotionControlAnalysisTest, CrossingCountsDecideAtTheMargins) {
   }
 }
 
-// The flags are OR-ed as bits, so two flags can give a value no single activity has.
-TEST(TRMotionControlAnalysisTest, ClassifierFlagsCombineBitByBit) {
+// Several flags at once name one activity, the one that explains the others.
+TEST(TRMotionControlAnalysisTest, ClassifierFlagsGiveOneActivityByPriority) {
   const std::pair<MotionActivity, TRActivityMode> cases[] = {
       {{}, TRActivityModeUnknown},
+      {{.unknown = true}, TRActivityModeUnknown},
+      {{.stationary = true}, TRActivityModeStationary},
       {{.walking = true}, TRActivityModeWalking},
-      {{.stationary = true, .walking = true}, static_cast<TRActivityMode>(3)},
+      {{.running = true}, TRActivityModeRunning},
       {{.cycling = true}, TRActivityModeCycling},
+      {{.automotive = true}, TRActivityModeAutomotive},
+      {{.stationary = true, .walking = true}, TRActivityModeWalking},
+      {{.stationary = true, .cycling = true}, TRActivityModeCycling},
+      {{.stationary = true, .automotive = true}, TRActivityModeAutomotive},
+      {{.walking = true, .running = true}, TRActivityModeRunning},
+      {{.walking = true, .cycling = true}, TRActivityModeCycling},
+      {{.walking = true, .automotive = true}, TRActivityModeAutomotive},
+      {{.running = true, .cycling = true}, TRActivityModeCycling},
+      {{.walking = true, .unknown = true}, TRActivityModeWalking},
+      {{.walking = true, .cycling = true, .offersCycling = false}, TRActivityModeWalking},
       {{.cycling = true, .offersCycling = false}, TRActivityModeUnknown}};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(TRMotionControl::getActivityModeByMotionActivty(cases[i].first), cases[i].second)
         << "case " << i;
+  }
+  // Whatever the flags, the answer is an activity.
+  for (unsigned flags = 0; flags < 64; ++flags) {
+    const MotionActivity activity{.stationary = (flags & 1) != 0,
+                                  .walking = (flags & 2) != 0,
+                                  .running = (flags & 4) != 0,
+                                  .automotive = (flags & 8) != 0,
+                                  .cycling = (flags & 16) != 0,
+                                  .unknown = (flags & 32) != 0};
+    EXPECT_LE(TRMotionControl::getActivityModeByMotionActivty(activity), TRActivityModeAutomotive)
+        << "flags " << flags;
   }
 }
 

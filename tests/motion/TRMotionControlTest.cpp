@@ -82,7 +82,7 @@ TEST_F(TRMotionControlTest, AStopEndsEveryStreamAndDropsWhatWasQueuedBeforeIt) {
   control_->startMotion();
   const auto manager = sensors().motionManager();
 
-  // A full window handed in directly: its result is posted to the run loop, not yet run.
+  // A full window handed in directly: queued on the sensor queue, not yet analysed.
   for (int i = 0; i <= 100; ++i)
     control_->handleNewAccelerationData({{0.0, 0.0, -1.0}, i / 20.0});
   // Samples from the sensor, queued on the sensor queue, not yet run.
@@ -94,7 +94,7 @@ TEST_F(TRMotionControlTest, AStopEndsEveryStreamAndDropsWhatWasQueuedBeforeIt) {
                sensors().altimeter()->isRelativeAltitudeActive());
   advanceBy(20.0);
   EXPECT_TRUE(delegate_->results().empty());
-  EXPECT_EQ(collector_->getAccelArrayCopy().size(), 101U);
+  EXPECT_EQ(collector_->getAccelArrayCopy().size(), 101U) << "handed in, so collected anyway";
   EXPECT_TRUE(collector_->getGyroArray().empty());
   EXPECT_TRUE(collector_->getAltitudeArray().empty());
 }
@@ -117,6 +117,48 @@ TEST_F(TRMotionControlTest, AWindowClosesWhenItSpansFiveSecondsOrHolds120Samples
     }
     control_->stopMotion();
   }
+  EXPECT_TRUE(delegate_->orderly());
+}
+
+// With motion off, or only the classifier on, samples handed in are collected for the next
+// enriched location, and never analysed.
+TEST_F(TRMotionControlTest, SamplesHandedInWithoutTheSensorsAreCollectedNotAnalysed) {
+  const auto handInFiveSeconds = [&] {
+    for (int i = 0; i <= 100; ++i) {
+      control_->handleNewAccelerationData({{0.0, 0.0, -1.0}, i / 20.0});
+      control_->handleNewGyroData({{0.1, 0.0, 0.0}, i / 20.0});
+    }
+    control_->handleNewAltitude({1.5, 5.0});
+    runUntilIdle();
+  };
+  handInFiveSeconds();
+  EXPECT_EQ(collector_->getAccelArrayCopy().size(), 101U);
+  EXPECT_EQ(collector_->getGyroArray().size(), 101U);
+  EXPECT_EQ(collector_->getAltitudeArray().size(), 1U);
+
+  control_->setUseIOSMotionActivity(true);
+  control_->startMotion();
+  handInFiveSeconds();
+  EXPECT_EQ(collector_->getAccelArrayCopy().size(), 202U);
+  EXPECT_TRUE(delegate_->results().empty());
+
+  // With the sensors on, the same samples make a result.
+  control_->setUseIOSMotionActivity(false);
+  control_->startMotion();
+  handInFiveSeconds();
+  EXPECT_EQ(delegate_->results(), std::vector<TRActivityMode>{TRActivityModeStationary});
+}
+
+TEST_F(TRMotionControlTest, AClassifierVerdictWithSeveralFlagsReachesTheDelegateAsOneActivity) {
+  sensors().setActivityScript(
+      platform::MotionActivityScript::activity(10.0, {.stationary = true, .walking = true})
+          .then(platform::MotionActivityScript::activity(
+              10.0, {.stationary = true, .automotive = true})));
+  control_->setUseIOSMotionActivity(true);
+  control_->startMotion();
+  advanceBy(15.0);
+  EXPECT_EQ(delegate_->results(),
+            (std::vector<TRActivityMode>{TRActivityModeWalking, TRActivityModeAutomotive}));
   EXPECT_TRUE(delegate_->orderly());
 }
 
@@ -156,6 +198,43 @@ TEST(TRMotionControlRealTimeTest, ResultsFromTheSensorQueueReachTheDelegateOnThe
   // The gyroscope sample queued before the last accelerometer one has been collected.
   EXPECT_GE(collector->getGyroArray().size(), 302U);
   std::thread([&] { control->stopMotion(); }).join();
+  control.reset();
+  platform::Platform::install(previous);
+}
+
+// Samples handed in by a replay thread while the sensors stream: both reach the window on the
+// sensor queue, one at a time (under AddressSanitizer or ThreadSanitizer a window changed on
+// two threads shows at once).
+TEST(TRMotionControlRealTimeTest, SamplesHandedInWhileTheSensorsStreamJoinThemOnTheSensorQueue) {
+  testing::TemporaryDirectory directory;
+  auto sensors = std::make_shared<std::shared_ptr<platform::SimulatedMotionSensors>>();
+  const auto system = platform::SystemPlatform::make({
+      .documentsDirectory = directory.path(),
+      .motionManagerFactory = [sensors] { return (*sensors)->makeMotionManager(); },
+  });
+  *sensors = std::make_shared<platform::SimulatedMotionSensors>(system->services().runLoop);
+  const auto previous = platform::Platform::install(system);
+  const auto collector = std::make_shared<ExtraLocationInfoCollector>();
+  auto control = TRMotionControl::make(collector);
+  control->startMotion();
+  const auto manager = (*sensors)->motionManager();
+  // Samples 10 s apart: nearly every one closes the window, which is then made anew, so two
+  // threads at it would soon write where the other has just freed.
+  constexpr int kEach = 1200;
+  std::thread stream([&] {
+    for (int i = 0; i < kEach; ++i)
+      manager->deliverAccelerometerData({{0.0, 0.0, -1.0}, i * 10.0});
+  });
+  for (int i = 0; i < kEach; ++i)
+    control->handleNewAccelerationData({{0.0, 0.0, -1.0}, i * 10.0 + 5.0});
+  stream.join();
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (collector->getAccelArrayCopy().size() < 2 * kEach &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(collector->getAccelArrayCopy().size(), std::size_t{2 * kEach});
+  control->stopMotion();
   control.reset();
   platform::Platform::install(previous);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -125,10 +126,10 @@ TEST_F(TRNetworkClientTest, EachEndpointSendsItsExactRequest) {
     std::string body;
   } expected[] = {
       {"GET", api + "geocode/reverse_geocode?lat=51.5&lng=-0.1278&api_token=T0K3N", ""},
-      // Coordinates in the shortest text that reads back to the same double; characters legal
-      // in a query stay, everything else is encoded as UTF-8.
+      // Coordinates as plain decimals that read back to the same double; characters legal in a
+      // query stay, everything else is encoded as UTF-8.
       {"GET",
-       api + "search/venues?api_token=T0K3N&lat=0.30000000000000004&lng=1e-07&radius=1000"
+       api + "search/venues?api_token=T0K3N&lat=0.30000000000000004&lng=0.0000001&radius=1000"
              "&limit=20&q=fish%20&%20chips=%231&category=Caf%C3%A9%20100%25",
        ""},
       {"GET", "https://people.trevalo.io/v1/venues/4b5e_a-1.x~/people?api_token=T0K3N", ""},
@@ -157,6 +158,43 @@ TEST_F(TRNetworkClientTest, EachEndpointSendsItsExactRequest) {
     EXPECT_EQ(requests[i].timeoutInterval, 40.0);
     EXPECT_EQ(requests[i].headers.valueForField("Content-Type"),
               requests[i].body ? std::optional<std::string>("application/json") : std::nullopt);
+  }
+}
+
+// Numbers in a query are plain decimals: a server that reads the query as a form would take the
+// "+" of "1e+05" for a space. They still read back as the very same double.
+TEST_F(TRNetworkClientTest, NumbersInAQueryArePlainDecimalsThatReadBackExactly) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{100000.0, "100000"},
+               {1e-7, "0.0000001"},
+               {-0.1278, "-0.1278"},
+               {0.30000000000000004, "0.30000000000000004"},
+               {1e21, "1000000000000000000000"},
+               {123456789.125, "123456789.125"},
+               {-0.0, "-0"},
+               {5e-324, nullptr},
+               {std::numeric_limits<double>::max(), nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    const std::size_t before = transport().sentRequests().size();
+    TRSearchRequest search;
+    search.location = Location({c.value > 90.0 ? 1.0 : c.value, 2.0});
+    search.radius = c.value;
+    client.searchForVenues(search, record());
+    ASSERT_EQ(transport().sentRequests().size(), before + 1);
+    const std::string url = transport().sentRequests().back().url;
+    const auto start = url.find("&radius=") + 8;
+    const std::string text = url.substr(start, url.find('&', start) - start);
+    if (c.text) {
+      EXPECT_EQ(text, c.text);
+    }
+    EXPECT_EQ(text.find_first_of("eE+"), std::string::npos) << text;
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), c.value) << text;
+    if (c.value <= 90.0) {
+      EXPECT_NE(url.find("&lat=" + text + "&"), std::string::npos) << url;
+    }
   }
 }
 

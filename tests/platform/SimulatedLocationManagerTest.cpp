@@ -16,6 +16,9 @@ struct RecordingDelegate final : LocationManagerDelegate {
   void locationManagerDidFailWithError(LocationManager&, const Error& error) override {
     log.push_back("error:" + std::to_string(error.code()));
   }
+  void locationManagerDidUpdateHeading(LocationManager&, const Heading& heading) override {
+    log.push_back("heading:" + std::to_string(int(heading.magneticHeading)));
+  }
   void locationManagerDidEnterRegion(LocationManager&, const CircularRegion& region) override {
     log.push_back("enter:" + region.identifier);
   }
@@ -88,6 +91,35 @@ TEST_F(SimulatedLocationManagerTest, RegionsAreReplacedByIdentifierAndOnlyMonito
   manager.deliverFailure(Error("Location", 1));
   runUntilIdle();
   EXPECT_EQ(delegate_->log, (std::vector<std::string>{"enter:a", "error:1"}));
+}
+
+// What was handed over while a stream was on, but is still queued when it stops, is not
+// delivered: as for fixes, the manager looks again when the task runs.
+TEST_F(SimulatedLocationManagerTest, HeadingsAndRegionEventsQueuedBeforeAStopAreDropped) {
+  auto& manager = locationManager();
+  Heading heading;
+  heading.magneticHeading = 90.0;
+  EXPECT_FALSE(manager.deliverHeading(heading)) << "headings are off";
+  manager.startUpdatingHeading();
+  EXPECT_TRUE(manager.deliverHeading(heading));
+  manager.stopUpdatingHeading();
+  manager.startMonitoringForRegion({{1, 1}, 16, "a"});
+  manager.startMonitoringForRegion({{2, 2}, 16, "b"});
+  EXPECT_TRUE(manager.deliverRegionEntry("a"));
+  EXPECT_TRUE(manager.deliverRegionExit("b"));
+  manager.stopMonitoringForRegion({{1, 1}, 16, "a"});
+  // "b" now names another area: the exit was about the one no longer watched.
+  manager.startMonitoringForRegion({{5, 5}, 16, "b"});
+  runUntilIdle();
+  EXPECT_TRUE(delegate_->log.empty());
+
+  // Still on when the task runs: delivered.
+  manager.startUpdatingHeading();
+  heading.magneticHeading = 180.0;
+  EXPECT_TRUE(manager.deliverHeading(heading));
+  EXPECT_TRUE(manager.deliverRegionEntry("b"));
+  runUntilIdle();
+  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"heading:180", "enter:b"}));
 }
 
 }  // namespace

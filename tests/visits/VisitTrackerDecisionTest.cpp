@@ -103,7 +103,8 @@ const DecisionCase kDecisions[] = {
      "A1 14-",
      "A1 0-1 @14"},
     {"AnotherPlace", {"A1", 0}, {"A2", 3}, 3, "end A1 0-3; start A2 3-", "A2 3-", "A1 0-3 @3"},
-    {"AnswerOlderThanTheOpenVisit", {"A1", 5}, {"A2", 1}, 6, "", "A1 5-", "A2 1-6 @6"},
+    // Logged as ending where the open visit began, never overlapping it.
+    {"AnswerOlderThanTheOpenVisit", {"A1", 5}, {"A2", 1}, 6, "", "A1 5-", "A2 1-5 @5"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, VisitTrackerDecisionTest, ::testing::ValuesIn(kDecisions),
                          CaseName());

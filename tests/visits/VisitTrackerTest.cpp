@@ -33,23 +33,23 @@ TEST_F(VisitTrackerTest, AnEmptyAnswerFallsBackToTheGeocoderOnlyWithoutFilters) 
   ASSERT_EQ(platform().geocoder().requestCount(), 1u);
   EXPECT_EQ(platform().geocoder().requests()[0].coordinate().latitude, 45.5);
 
-  // Neither a name nor a country: a visit at the unknown venue, taken to be outside the US,
-  // from where stays go to the geocoder directly.
+  // Neither a name nor a country: a visit at the unknown venue, where the stay was.
   platform().geocoder().respondToNext(std::vector<platform::Placemark>{});
   runUntilIdle();
   ASSERT_EQ(delegate_->events.size(), 1u);
   EXPECT_EQ(delegate_->events[0].visit->startDate(), requested);
-  EXPECT_EQ(delegate_->events[0].visit->geocodeResult()->venue->name, "Unknown Venue");
-  EXPECT_TRUE(tracker_->outsideOfUS());
-  EXPECT_TRUE(std::dynamic_pointer_cast<MetaOperationGetAppleVenue>(resolveStayAt(45.6, -73.7)));
-  EXPECT_EQ(transport().sentCount(), 2u);
+  const auto& unknown = delegate_->events[0].visit->geocodeResult();
+  EXPECT_EQ(unknown->venue->name, "Unknown Venue");
+  EXPECT_EQ(unknown->address->coordinate(), (Coordinate{45.5, -73.6}));
 }
 
 TEST_F(VisitTrackerTest, AServiceAnswerBringsLaterStaysBackToTheService) {
   resolveStayAt(45.5, -73.6);
   resolveStayAt(40.74, -73.98);
   answer(200, Json::object());
-  platform().geocoder().respondToNext(std::vector<platform::Placemark>{});
+  platform::Placemark canadian;
+  canadian.country = "Canada";
+  platform().geocoder().respondToNext(std::vector<platform::Placemark>{canadian});
   runUntilIdle();
   ASSERT_TRUE(tracker_->outsideOfUS());
 

@@ -46,8 +46,9 @@ class TRAddress final : public platform::Archivable {
   static std::shared_ptr<TRAddress> initWithDictionary(const Json& dictionary) {
     return initWithDictionary(&dictionary);
   }
-  // An address for a geocoder answer, under a fresh upper-case UUID. A placemark without a
-  // location gives the coordinate (0, 0).
+  // An address for a geocoder answer, under an upper-case UUID derived from the placemark's
+  // address text (the same for the same address, wherever it was asked for); without any
+  // address text, under no id. A placemark without a location gives the coordinate (0, 0).
   static std::shared_ptr<TRAddress> initWithPlacemark(const platform::Placemark& placemark);
 
   // The address map under "home" (or "work") of the home/work answer; nothing without one.

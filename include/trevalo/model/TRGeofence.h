@@ -23,8 +23,10 @@ class TRGeofence final : public platform::Archivable {
   // The radius the service's geofences get; their JSON does not carry one.
   static constexpr double kDefaultRadius = 100.0;
 
-  Coordinate center;    // "address" → "location" → "latitude", "longitude"; (0, 0) when missing
-  double radius = 0.0;  // metres
+  // "address" → "location" → "latitude", "longitude"; kCoordinateInvalid when either is
+  // missing or not a number. A geofence without a valid centre is never entered.
+  Coordinate center;
+  double radius = 0.0;             // metres
   std::shared_ptr<TRVenue> venue;  // the whole element read as a venue map
 
   TRGeofence() = default;

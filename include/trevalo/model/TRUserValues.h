@@ -40,8 +40,9 @@ class TRUserValues final : public platform::Archivable {
 
   bool hasInfo() const;
 
-  // Whether every value set here (not null) is set alike in `other`. One-sided on purpose:
-  // entries only `other` has are not looked at. No `other` counts as an empty record.
+  // Whether the two records hold the same entries: every value set (not null) on either side
+  // is set alike on the other, so values that add an entry to those last sent still differ
+  // from them. Which side asks makes no difference. No `other` counts as an empty record.
   bool isEqualToUserValues(const std::shared_ptr<const TRUserValues>& other) const;
 
   // The device identifier, read at each call.

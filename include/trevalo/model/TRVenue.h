@@ -33,7 +33,8 @@ class TRVenue final : public platform::Archivable {
   static std::shared_ptr<TRVenue> initWithDictionary(const Json& dictionary) {
     return initWithDictionary(&dictionary);
   }
-  // A venue for a geocoder answer: a fresh upper-case UUID as its id and the placemark's name.
+  // A venue for a geocoder answer: the placemark's name, and as its id an upper-case UUID
+  // derived from the placemark's name and address text, the same for the same place.
   static std::shared_ptr<TRVenue> initWithPlacemark(const platform::Placemark& placemark);
 
   static std::shared_ptr<TRVenue> initWithCoder(platform::KeyedUnarchiver& coder);

@@ -57,6 +57,11 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// Methods whose request may go out twice without doing anything twice.
+bool isSafeToResend(std::string_view method) {
+  return method == "GET" || method == "HEAD" || method == "OPTIONS" || method == "TRACE";
+}
+
 Error curlError(CURLcode code, const char* detail) {
   std::string message = (detail && *detail) ? std::string(detail) : curl_easy_strerror(code);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
@@ -158,6 +163,12 @@ struct Transfer {
       return curlError(CURLE_URL_MALFORMAT, nullptr);
     }
     setMethodAndBody(handle);
+    // curl sends a request again, by itself, when the connection it reused turns out to have
+    // been closed before an answer came; the server may have acted on the first one all the
+    // same. A POST or a PUT would arrive twice, and its failure would never reach the caller,
+    // whose own retry rule must decide. Such requests go out on a connection of their own,
+    // where curl does not resend.
+    if (!isSafeToResend(request.httpMethod)) curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
     return setHeaders(handle);
   }
 

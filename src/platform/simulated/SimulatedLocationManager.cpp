@@ -1,6 +1,7 @@
 #include "trevalo/platform/simulated/SimulatedLocationManager.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/TextFormat.h"
 
@@ -226,10 +227,12 @@ bool SimulatedLocationManager::deliverLocations(std::vector<Location> locations)
   return true;
 }
 
-void SimulatedLocationManager::deliverHeading(const Heading& heading) {
+bool SimulatedLocationManager::deliverHeading(const Heading& heading) {
+  if (!isUpdatingHeading()) return false;
   deliver([heading](SimulatedLocationManager& self, LocationManagerDelegate& delegate) {
-    delegate.locationManagerDidUpdateHeading(self, heading);
+    if (self.isUpdatingHeading()) delegate.locationManagerDidUpdateHeading(self, heading);
   });
+  return true;
 }
 
 bool SimulatedLocationManager::deliverRegionEntry(const std::string& identifier) {
@@ -238,6 +241,11 @@ bool SimulatedLocationManager::deliverRegionEntry(const std::string& identifier)
 
 bool SimulatedLocationManager::deliverRegionExit(const std::string& identifier) {
   return deliverRegionEvent(identifier, false);
+}
+
+bool SimulatedLocationManager::isMonitoring(const CircularRegion& region) const {
+  const std::lock_guard lock(mutex_);
+  return std::find(regions_.begin(), regions_.end(), region) != regions_.end();
 }
 
 bool SimulatedLocationManager::deliverRegionEvent(const std::string& identifier, bool entry) {
@@ -249,8 +257,11 @@ bool SimulatedLocationManager::deliverRegionEvent(const std::string& identifier,
     }
   }
   if (!region) return false;
+  // The event is about this very area: one monitored again under the same identifier since is
+  // another.
   deliver(
       [region = *region, entry](SimulatedLocationManager& self, LocationManagerDelegate& delegate) {
+        if (!self.isMonitoring(region)) return;
         if (entry) {
           delegate.locationManagerDidEnterRegion(self, region);
         } else {

@@ -12,6 +12,11 @@ namespace trevalo::platform {
 // only http and https URLs are accepted, and redirects are followed (at most ten) without
 // leaving https once a request started there. Completions run on the transport's thread.
 //
+// Only requests that are safe to repeat (GET, HEAD, OPTIONS, TRACE) reuse open connections and
+// may be resent by curl when a reused connection turns out to have closed. Every other request
+// (a POST, a PUT) goes out once, on a fresh connection: when that connection fails before the
+// answer, the caller gets the error and decides whether to try again.
+//
 // Shutting down (explicitly or by destruction) completes every request that is waiting or in
 // flight with the cancellation error before it returns; a request sent after that completes
 // at once, on the sending thread, with the same error.

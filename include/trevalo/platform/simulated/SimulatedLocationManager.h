@@ -67,11 +67,12 @@ class SimulatedLocationManager final
   std::vector<std::string> calls() const;
   void clearCalls();
 
-  // Deliveries. Fixes are delivered only while location updates are on (checked now and again
-  // when the posted task runs); the result says whether the batch was accepted. Region
-  // crossings are delivered only for a monitored region with that identifier.
+  // Deliveries. Fixes are delivered only while location updates are on, and headings only while
+  // heading updates are on (checked now and again when the posted task runs); the result says
+  // whether the delivery was accepted. Region crossings are delivered only for a monitored
+  // region with that identifier that is still monitored, unchanged, when the task runs.
   bool deliverLocations(std::vector<Location> locations);
-  void deliverHeading(const Heading& heading);
+  bool deliverHeading(const Heading& heading);
   bool deliverRegionEntry(const std::string& identifier);
   bool deliverRegionExit(const std::string& identifier);
   void deliverFailure(const Error& error);
@@ -81,6 +82,7 @@ class SimulatedLocationManager final
   template <class Callback>
   void deliver(Callback callback);
   bool deliverRegionEvent(const std::string& identifier, bool entry);
+  bool isMonitoring(const CircularRegion& region) const;
 
   std::shared_ptr<RunLoop> runLoop_;
   mutable std::mutex mutex_;
