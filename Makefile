@@ -5,7 +5,7 @@ CMAKE_CONFIGURE = cmake -G Ninja -S .
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: test deps bench tsan clang format check-format clean
+.PHONY: test deps bench tsan tsan-threads clang fuzz format check-format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,6 +25,15 @@ tsan: deps
 	cmake --build $(BUILD)/tsan -j $(JOBS)
 	cd $(BUILD)/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests of the programs that run code on several threads (CTest label "threads"), under
+# ThreadSanitizer, with only those programs built; CI runs it after `test`.
+tsan-threads: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/tsan-threads -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTREVALO_WERROR=ON -DTREVALO_SANITIZE=thread -DTREVALO_BUILD_TOOLS=OFF
+	cmake --build $(BUILD)/tsan-threads -j $(JOBS) --target threaded_tests
+	cd $(BUILD)/tsan-threads && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure \
+	  -j $(JOBS) -L threads
+
 # The whole tree with clang, warnings as errors, and its tests.
 clang: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/clang -DCMAKE_BUILD_TYPE=Debug -DTREVALO_WERROR=ON \
@@ -41,6 +50,16 @@ bench: deps
 	  echo "== $$program"; \
 	  $$program --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
 	done
+
+# The fuzz targets (tests/fuzz/) as libFuzzer programs, built with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, each run FUZZ_SECONDS from its corpus (scripts/fuzz.sh).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTREVALO_FUZZ=ON -DTREVALO_BUILD_TESTS=OFF \
+	  -DTREVALO_BUILD_TOOLS=OFF -DTREVALO_SANITIZE=address,undefined,fuzzer-no-link
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	scripts/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -3,10 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 #include <system_error>
+
+#include "platform/TemporaryFiles.h"
 
 namespace trevalo::platform {
 
@@ -51,17 +52,29 @@ void syncDirectory(const std::filesystem::path& directory) {
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
-  static std::atomic<unsigned long> counter{0};
-  auto name = path.filename().string();
-  name.insert(0, ".");
-  name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-  return path.parent_path() / name;
+std::filesystem::path directoryOf(const std::filesystem::path& path) {
+  return path.has_parent_path() ? path.parent_path() : ".";
 }
+
+// Lets go of the temporary's name on every path out of a write.
+class Reservation {
+ public:
+  explicit Reservation(const std::filesystem::path& target)
+      : path_(TemporaryFiles::reserve(target)) {}
+  ~Reservation() { TemporaryFiles::release(path_); }
+  Reservation(const Reservation&) = delete;
+  Reservation& operator=(const Reservation&) = delete;
+
+  const std::filesystem::path& path() const noexcept { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace
 
 std::optional<Bytes> LocalFileSystem::readFile(const std::filesystem::path& path) const {
+  TemporaryFiles::sweepOnce(directoryOf(path));
   const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   Bytes bytes;
@@ -80,11 +93,13 @@ std::optional<Bytes> LocalFileSystem::readFile(const std::filesystem::path& path
 bool LocalFileSystem::writeFileAtomically(const std::filesystem::path& path,
                                           std::span<const std::uint8_t> bytes) {
   std::error_code error;
-  const auto directory = path.has_parent_path() ? path.parent_path() : ".";
+  const auto directory = directoryOf(path);
   std::filesystem::create_directories(directory, error);
   if (error) return false;
+  TemporaryFiles::sweepOnce(directory);
 
-  const auto temporary = temporaryPathFor(path);
+  const Reservation reservation(path);
+  const auto& temporary = reservation.path();
   FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (fd.get() < 0) return false;
   const bool complete = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close();

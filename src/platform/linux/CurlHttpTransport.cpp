@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -99,6 +100,7 @@ struct Transfer {
   HttpResponse response;
   std::array<char, CURL_ERROR_SIZE> errorBuffer{};
   std::size_t maximumResponseBytes = 0;
+  std::string certificateAuthorityFile;
   bool responseTooLarge = false;
 
   static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) {
@@ -148,12 +150,24 @@ struct Transfer {
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    // A request that carries work (anything but a plain GET or HEAD) takes its answer from the
+    // server it was sent to. Followed, its redirect would either send the body on to another
+    // server or turn the request into a GET whose answer passes for the request's success.
+    const bool reads =
+        !request.body && (request.httpMethod == "GET" || request.httpMethod == "HEAD");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, reads ? 1L : 0L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaximumRedirects);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!certificateAuthorityFile.empty())
+      curl_easy_setopt(handle, CURLOPT_CAINFO, certificateAuthorityFile.c_str());
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::max(1L, static_cast<long>(milliseconds)));
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
+    // A body announced larger than the cap is refused before any of it is read.
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(std::min<std::size_t>(
+                         maximumResponseBytes,
+                         static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max()))));
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
@@ -231,7 +245,7 @@ struct Transfer {
       curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
       response.statusCode = static_cast<int>(status);
       outcome.response = std::move(response);
-    } else if (responseTooLarge) {
+    } else if (responseTooLarge || result == CURLE_FILESIZE_EXCEEDED) {
       const std::string detail =
           "The response body is larger than " + std::to_string(maximumResponseBytes) + " bytes";
       outcome.error = curlError(CURLE_FILESIZE_EXCEEDED, detail.c_str());
@@ -267,6 +281,7 @@ struct CurlHttpTransport::Impl {
     transfer->request = std::move(arrival.request);
     transfer->completion = std::move(arrival.completion);
     transfer->maximumResponseBytes = options.maximumResponseBytes;
+    transfer->certificateAuthorityFile = options.certificateAuthorityFile;
     if (auto error = transfer->prepare()) {
       outcomes.push_back(Outcome{std::move(transfer->completion), std::nullopt, std::move(error)});
       return;

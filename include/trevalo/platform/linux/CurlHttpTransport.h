@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "trevalo/platform/HttpTransport.h"
 
@@ -9,8 +10,9 @@ namespace trevalo::platform {
 
 // The production transport, on libcurl's multi interface: one thread of its own carries every
 // request in flight. HTTPS always verifies the server's certificate chain and host name;
-// only http and https URLs are accepted, and redirects are followed (at most ten) without
-// leaving https once a request started there. Completions run on the transport's thread.
+// only http and https URLs are accepted. Redirects of GET and HEAD requests without a body are
+// followed (at most ten) without leaving https once a request started there; any other request
+// gets the redirect as its response. Completions run on the transport's thread.
 //
 // Only requests that are safe to repeat (GET, HEAD, OPTIONS, TRACE) reuse open connections and
 // may be resent by curl when a reused connection turns out to have closed. Every other request
@@ -23,11 +25,15 @@ namespace trevalo::platform {
 class CurlHttpTransport final : public HttpTransport {
  public:
   struct Options {
-    // A response body larger than this fails the request instead of exhausting memory.
+    // A response body larger than this fails the request instead of exhausting memory; one
+    // announced larger fails it before any of it is read.
     std::size_t maximumResponseBytes = std::size_t{64} * 1024 * 1024;
     // Connections open to one server at a time; further requests to it wait their turn, so a
     // burst of requests neither floods the server nor overruns its accept queue.
     long maximumConnectionsPerHost = 6;
+    // A PEM file of the certificate authorities to trust instead of the system's, for a service
+    // behind a private authority; empty: the system's.
+    std::string certificateAuthorityFile{};
   };
 
   CurlHttpTransport();
