@@ -27,6 +27,14 @@ bool isAcceptedInterval(double interval) {
   return std::isfinite(interval) && interval >= FacadeOptions::kMinimumTimedUpdatesInterval;
 }
 
+void stopMonitoringSleepRegions(platform::LocationManager& manager) {
+  for (const auto& region : manager.monitoredRegions()) {
+    if (region.identifier.find(Trevalo::kGeofenceRegionPrefix) != std::string::npos) {
+      manager.stopMonitoringForRegion(region);
+    }
+  }
+}
+
 }  // namespace
 
 void Trevalo::runLifecycle(platform::Task work) {
@@ -184,11 +192,7 @@ void Trevalo::pauseOnMain() {
   manager.stopUpdatingHeading();
   manager.stopMonitoringSignificantLocationChanges();
   // Every sleep region goes: one left behind would wake the SDK the application paused.
-  for (const auto& region : manager.monitoredRegions()) {
-    if (region.identifier.find(kGeofenceRegionPrefix) != std::string::npos) {
-      manager.stopMonitoringForRegion(region);
-    }
-  }
+  stopMonitoringSleepRegions(manager);
   TRUtils::saveWasRunning(false);
   TRUtils::saveGeofenceState(false);
 }
@@ -204,6 +208,15 @@ std::optional<Error> Trevalo::resume() {
 void Trevalo::resumeOnMain() {
   auto& context = *trContext_;
   const std::lock_guard lock(lock_);
+  // A resume asked for during a geofence sleep ends it as a crossing does. Its regions would
+  // otherwise stay watched while the SDK tracks, and the first one crossed would reset the
+  // strategy to Initial in the middle of a walk.
+  if (geofenceAsleep_) {
+    stopMonitoringSleepRegions(*context.locationManager);
+    geofenceAsleep_ = false;
+    sleepPositionStale_ = true;
+    TRUtils::saveGeofenceState(false);
+  }
   isRunning_ = true;
   // Only an interval that was accepted comes back: a refused one is kept in callbackInterval
   // but never runs.

@@ -128,9 +128,13 @@ TEST_F(IntakeTest, OnlyTheCallbacksADelegateImplementsAreMade) {
   deliver(metres(0, 0));
   EXPECT_THAT(locationsOnly->events, ElementsAre("location"));
 
-  // A delegate that is gone is simply not called.
-  trevalo->startWithApiToken("token", std::make_shared<testing::RecordingDelegate>());
+  // The facade holds its delegate weakly: one the application lets go is gone, and not called.
+  auto passing = std::make_shared<testing::RecordingDelegate>();
+  const std::weak_ptr<testing::RecordingDelegate> held = passing;
+  trevalo->startWithApiToken("token", passing);
   runUntilIdle();
+  passing.reset();
+  EXPECT_TRUE(held.expired());
   EXPECT_TRUE(deliver(metres(0, 5)));
 }
 

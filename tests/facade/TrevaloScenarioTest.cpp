@@ -170,6 +170,21 @@ TEST_F(ScenarioTest, ARegionCrossingWakesTheSdkFromGeofenceSleepToTrackAgain) {
   EXPECT_EQ(delegate->locations.back().coordinate(), metres(40, 50));
 }
 
+TEST_F(ScenarioTest, AResumeAskedForDuringGeofenceSleepEndsItAsACrossingDoes) {
+  start();
+  walk(metres(0, 0), metres(0, 50), 30.0);
+  machine().changeStrategy(StrategyTypeGeofence, {});
+  expectAsleepAround(metres(0, 50));
+
+  EXPECT_EQ(trevalo->resume(), std::nullopt);
+  runUntilIdle();
+  EXPECT_EQ(machine().currentStrategyType(), StrategyTypeInitial);
+  expectTracking();
+  advanceBy(60.0);
+  EXPECT_TRUE(deliver(metres(40, 50)));
+  expectTracking();
+}
+
 TEST_F(ScenarioTest, InTheGeofenceDebugModeEveryDecisionSleepsAroundTheNewestPosition) {
   start(TROptions{{"_DEBUG_MODE", 6}});
   // The analyzer's first decision (walking, at 125 s) chooses Geofence.

@@ -114,6 +114,8 @@ TEST(TrevaloThreadsTest, OtherThreadsMayPauseResumeAndAskWhileTheRunLoopRuns) {
         trevalo->getPeopleNearby(count);
         trevalo->getPeopleAtCurrentVenue(count);
         trevalo->applyOperationMode(TRSetting(TRSettingTypeLow));
+        // The service refuses the upload (no route): the values are kept for the background.
+        trevalo->updateUserValues({{TRUserValueName, "Ann"}}, count);
         (void)trevalo->isRunning();
         (void)trevalo->deviceId();
         std::this_thread::sleep_for(20ms);
