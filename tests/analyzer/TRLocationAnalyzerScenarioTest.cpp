@@ -109,6 +109,7 @@ TEST_F(ScenarioTest, ThreeFastAccurateSamplesMeanDrivingUntilWalkingIsReported) 
   walk(metres(0, 425), metres(0, 1175), 50.0, 5.0, kDriving);
   EXPECT_EQ(TRWalkingMode::carModeCount(), 3.0);
   analyzer->processActivityChange(1);
+  EXPECT_EQ(analyzer->currentMode(), TRModeCar) << "only walking ends the drive";
   analyzer->processActivityChange(TRLocationAnalyzer::kWalkingActivity);
   EXPECT_EQ(analyzer->currentMode(), TRModeWalking);
   // The count was kept: the first fast sample is driving again.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "AnalyzerTestSupport.h"
+#include "analyzer/modes/TRVisitWalkingMode.h"
 #include "trevalo/platform/Exception.h"
 
 namespace trevalo {
@@ -48,11 +49,16 @@ TEST_F(LocationAnalyzerTest, AFreshFixIsScoredOnAccuracyCourseAndSpeed) {
   }
 }
 
-TEST_F(LocationAnalyzerTest, OutdoorFixesAgeTheIndoorOnes) {
+// The outdoor evidence rises by one per outdoor fix and falls by 0.34 per indoor one, never
+// below zero: a long stay indoors does not have to be walked off before leaving counts.
+TEST_F(LocationAnalyzerTest, OutdoorFixesAgeTheIndoorOnesAndRaiseTheEvidenceFromZero) {
   warmUp();
+  context().wentOutside = 0.5;
+  std::vector<double> evidence;
   const auto fixAt = [&](double north, FixKind kind) {
     advanceBy(1.0);
     feed(metres(0, north), kind);
+    evidence.push_back(context().wentOutside);
     return context().indoorArray.size();
   };
   for (int i = 0; i < 7; ++i)
@@ -64,6 +70,8 @@ TEST_F(LocationAnalyzerTest, OutdoorFixesAgeTheIndoorOnes) {
   for (int i = 0; i < 4; ++i)
     sizes.push_back(fixAt(20000.0 + 1000.0 * i, testing::kOutdoors));
   EXPECT_EQ(sizes, (std::vector<std::size_t>{5, 5, 4, 4}));
+  fixAt(25000.0, FixKind{70.0, 90.0, 1.4});
+  EXPECT_EQ(evidence, (std::vector<double>{0.5 - 0.34, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 4 - 0.34}));
   // None is kept once two minutes old.
   advanceBy(119.0);
   EXPECT_EQ(fixAt(30000.0, testing::kOutdoors), 0u);
@@ -131,6 +139,67 @@ TEST_F(ModesTest, CarCountRisesWithFastAccurateSamplesDecaysWithSlowMovingOnesAn
   }
 }
 
+// Moving during a stay, one sample at a time: left (strong outdoor evidence more than 100 m
+// from the stay, checked at most every 30 s), back at the stay, or stopped somewhere new.
+TEST_F(ModesTest, VisitWalkingTellsLeavingFromReturningAndFromANewStop) {
+  const struct {
+    const char* name;
+    bool indoor;
+    double wentOutside;
+    double fromStay;                   // metres
+    std::optional<double> checkedAgo;  // the previous departure check, seconds ago
+    TRMode expected;
+  } cases[] = {
+      {"outdoors with evidence of 5", false, 5.0, 150.0, {}, TRModeVisitWalking},
+      {"outdoors with more", false, 5.5, 150.0, {}, TRModeWalking},
+      {"outdoors within 100 m", false, 5.5, 99.5, {}, TRModeVisitWalking},
+      {"outdoors beyond 100 m", false, 5.5, 100.5, {}, TRModeWalking},
+      {"checked 30 s ago", false, 5.5, 150.0, 30.0, TRModeVisitWalking},
+      {"checked 31 s ago", false, 5.5, 150.0, 31.0, TRModeWalking},
+      {"indoors at the stay", true, 0.0, 29.5, {}, TRModeVisit},
+      {"indoors farther away", true, 0.0, 30.5, {}, TRModeBurst},
+  };
+  const Coordinate stay = metres(0, 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    context().wentOutside = c.wentOutside;
+    context().lastGeocodedPoint = stay;
+    context().setLastWalkingDetectedOn(now());
+    const auto mode = std::dynamic_pointer_cast<TRVisitWalkingMode>(
+        TRAbstractMode::modeFor(TRModeVisitWalking, analyzer, analyzer->locationAnalyzerContext()));
+    if (c.checkedAgo) {
+      mode->lastVisitEndCheckLocation = Location(stay, 0.0, 5.0, -1.0, -1.0, -1.0,
+                                                 now().dateByAddingTimeInterval(-*c.checkedAgo));
+    }
+    // Too poor a fix to count as outdoors on its own when indoors.
+    const auto sample =
+        makeSample(testing::chordNorthOf(stay, c.fromStay), now(), {100.0, -1.0, 0.0});
+    sample->isIndoor = c.indoor;
+    EXPECT_EQ(mode->processLocation(sample), c.expected);
+    EXPECT_EQ(context().lastGeocodedPoint.isValid(), c.expected != TRModeWalking);
+  }
+}
+
+// Leaving a stay on foot or by car is a departure; anything else is not. Entering a stay from a
+// burst starts its outdoor evidence afresh.
+TEST_F(ModesTest, StayModesReportDeparturesAndResetEvidenceOnlyOnTheirEdges) {
+  const auto walking =
+      TRAbstractMode::modeFor(TRModeVisitWalking, analyzer, analyzer->locationAnalyzerContext());
+  for (const TRMode next : {TRModeWalking, TRModeCar, TRModeBurst, TRModeVisit, TRModeWifi})
+    walking->willExitToMode(next);
+  runUntilIdle();  // reported on the run loop
+  EXPECT_EQ(recorder->story, (std::vector<std::string>{"0 departed 0", "0 departed 0"}));
+
+  const auto visit =
+      TRAbstractMode::modeFor(TRModeVisit, analyzer, analyzer->locationAnalyzerContext());
+  context().locations.push_back(makeSample(metres(0, 0), now()));
+  context().wentOutside = 7.0;
+  visit->willEnterModeFrom(TRModeVisitWalking, {});
+  EXPECT_EQ(context().wentOutside, 7.0);
+  visit->willEnterModeFrom(TRModeBurst, std::vector<std::shared_ptr<TRVellLocation>>{});
+  EXPECT_EQ(context().wentOutside, 0.0);
+}
+
 TEST_F(ModesTest, AModeGoneWithItsTimerPendingIsNeverCalledBack) {
   auto burst = TRAbstractMode::modeFor(TRModeBurst, analyzer, analyzer->locationAnalyzerContext());
   context().locations.push_back(makeSample(metres(0, 0), now()));
@@ -148,7 +217,7 @@ using ContextTest = testing::PlatformTest;
 TEST_F(ContextTest, IsOutdoorsWeighsTheEvidenceInOrder) {
   struct Case {
     const char* name;
-    bool walkedLately;
+    std::optional<double> walkedAgo;  // seconds; none: never
     bool indoor;
     double wentOutside;
     double anchorAge;
@@ -157,19 +226,20 @@ TEST_F(ContextTest, IsOutdoorsWeighsTheEvidenceInOrder) {
     bool expected;
   };
   const Case cases[] = {
-      {"no walking reported", false, false, 100.0, 10.0, 5.0, 0.0, false},
-      {"outdoor sample", true, false, 0.0, 500.0, 100.0, std::nullopt, true},
-      {"little evidence", true, true, 2.9, 121.0, 30.0, std::nullopt, false},
-      {"enough went outside", true, true, 3.0, 121.0, 30.0, std::nullopt, true},
-      {"recent anchor", true, true, 0.0, 120.0, 64.9, std::nullopt, true},
-      {"recent anchor poor fix", true, true, 0.0, 120.0, 65.0, std::nullopt, false},
-      {"old anchor", true, true, 0.0, 120.5, 5.0, std::nullopt, false},
-      {"wifi just lost", true, true, 0.0, 500.0, 100.0, 180.0, true},
-      {"wifi lost long ago", true, true, 0.0, 500.0, 100.0, 181.0, false}};
+      {"no walking reported", std::nullopt, false, 100.0, 10.0, 5.0, 0.0, false},
+      {"walked two minutes ago", 120.0, false, 100.0, 10.0, 5.0, 0.0, false},
+      {"outdoor sample", 119.0, false, 0.0, 500.0, 100.0, std::nullopt, true},
+      {"little evidence", 119.0, true, 2.9, 121.0, 30.0, std::nullopt, false},
+      {"enough went outside", 119.0, true, 3.0, 121.0, 30.0, std::nullopt, true},
+      {"recent anchor", 119.0, true, 0.0, 120.0, 64.9, std::nullopt, true},
+      {"recent anchor poor fix", 119.0, true, 0.0, 120.0, 65.0, std::nullopt, false},
+      {"old anchor", 119.0, true, 0.0, 120.5, 5.0, std::nullopt, false},
+      {"wifi just lost", 119.0, true, 0.0, 500.0, 100.0, 180.0, true},
+      {"wifi lost long ago", 119.0, true, 0.0, 500.0, 100.0, 181.0, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TRLocationAnalyzerContext fresh{TRGeofencesManager::make()};
-    if (c.walkedLately) fresh.setLastWalkingDetectedOn(now().dateByAddingTimeInterval(-119.0));
+    if (c.walkedAgo) fresh.setLastWalkingDetectedOn(now().dateByAddingTimeInterval(-*c.walkedAgo));
     fresh.wentOutside = c.wentOutside;
     if (c.wifiLostSecondsAgo) {
       fresh.lastWifiDisconnectedDate = now().dateByAddingTimeInterval(-*c.wifiLostSecondsAgo);
@@ -180,6 +250,32 @@ TEST_F(ContextTest, IsOutdoorsWeighsTheEvidenceInOrder) {
     current->isIndoor = c.indoor;
     fresh.locations.push_back(current);
     EXPECT_EQ(fresh.isOutdoors(*current), c.expected);
+  }
+}
+
+// Walked into a building: an indoor sample, an anchor at least 15 s old and five indoor samples.
+TEST_F(ContextTest, IsWalkedIndoorsNeedsAllThreeSigns) {
+  const struct {
+    const char* name;
+    bool indoor;
+    double anchorAge;
+    std::size_t indoorSamples;
+    bool expected;
+  } cases[] = {{"all three", true, 15.0, 5, true},
+               {"anchor too recent", true, 14.5, 5, false},
+               {"too few indoor samples", true, 15.0, 4, false},
+               {"an outdoor sample", false, 15.0, 5, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TRLocationAnalyzerContext fresh{TRGeofencesManager::make()};
+    fresh.locations.push_back(
+        makeSample(metres(0, 0), now().dateByAddingTimeInterval(-c.anchorAge)));
+    for (std::size_t i = 0; i < c.indoorSamples; ++i)
+      fresh.indoorArray.push_back(makeSample(metres(0, 1), now()));
+    const auto current = makeSample(metres(0, 5), now(), testing::kIndoors);
+    current->isIndoor = c.indoor;
+    fresh.locations.push_back(current);
+    EXPECT_EQ(fresh.isWalkedIndoors(*current), c.expected);
   }
 }
 

@@ -120,6 +120,44 @@ TEST(TRPlaceTest, IdentityValueAndCountry) {
   EXPECT_TRUE(TRPlace().outsideOfUS()) << "no address record";
 }
 
+// A filter accepts another with the same radius whose fields match every field set (non-empty)
+// here; a field missing or empty here accepts anything, so the relation is one-way.
+TEST(TRFilterTest, AcceptsWhatEveryFieldSetHereNames) {
+  struct Fields {
+    std::optional<std::string> category, name, addressId;
+    double radius = 50.0;
+  };
+  const auto filter = [](const Fields& fields) {
+    auto made = std::make_shared<TRFilter>();
+    made->venueCategory = fields.category;
+    made->venueName = fields.name;
+    made->addressId = fields.addressId;
+    made->radius = fields.radius;
+    return made;
+  };
+  const struct {
+    const char* name;
+    Fields mine, theirs;
+    bool accepted;
+  } cases[] = {
+      {"all the same", {"food", "Deli", "a-1"}, {"food", "Deli", "a-1"}, true},
+      {"another radius", {"food", "Deli", "a-1"}, {"food", "Deli", "a-1", 50.5}, false},
+      {"another category", {"food", {}, {}}, {"bars", {}, {}}, false},
+      {"another name", {{}, "Deli", {}}, {{}, "Diner", {}}, false},
+      {"the name set here only", {{}, "Deli", {}}, {"Deli", "Deli", "Deli"}, true},
+      {"the name against a category", {{}, "Deli", {}}, {"Deli", {}, {}}, false},
+      {"another address", {{}, {}, "a-1"}, {{}, {}, "a-2"}, false},
+      {"nothing set here", {"", "", ""}, {"food", "Deli", "a-1"}, true},
+      {"nothing set there", {"food", {}, {}}, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(filter(c.mine)->isEqual(filter(c.theirs).get()), c.accepted);
+  }
+  EXPECT_FALSE(filter({})->isEqual(std::make_shared<TRPlace>().get()));
+  EXPECT_FALSE(filter({})->isEqual(nullptr));
+}
+
 // What a record writes into an archive, as the dump tool shows it.
 Json archived(const std::shared_ptr<const platform::Archivable>& record) {
   return platform::KeyedUnarchiver::dumpAsJson(

@@ -22,6 +22,11 @@ TEST(SessionResponseCheckerTest, GivesAValueOrOneError) {
     std::optional<std::string> value;  // the parsed value, dumped
     std::optional<std::int64_t> errorCode;
   } cases[] = {{201, R"({"id":7})", false, R"({"id":7})", std::nullopt},
+               {200, R"({"id":7})", false, R"({"id":7})", std::nullopt},
+               // Only 200 and 201 are answers; every other status is the server's error.
+               {204, "", false, std::nullopt, -9992},
+               {202, R"({"id":7})", false, std::nullopt, -9992},
+               {199, R"({"id":7})", false, std::nullopt, -9992},
                {500, R"({"error":"x"})", false, std::nullopt, -9992},  // the body is not read
                {200, "", false, std::nullopt, std::nullopt},
                {200, R"("text")", false, std::nullopt, -9999},
@@ -31,7 +36,7 @@ TEST(SessionResponseCheckerTest, GivesAValueOrOneError) {
                {200, bracketsInStrings, false, bracketsInStrings, std::nullopt}};
   const Error transport("NSURLErrorDomain", -1001);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.body.substr(0, 20));
+    SCOPED_TRACE(std::to_string(c.status) + " " + c.body.substr(0, 20));
     platform::HttpResponse response;
     response.statusCode = c.status;
     const platform::Bytes data(c.body.begin(), c.body.end());

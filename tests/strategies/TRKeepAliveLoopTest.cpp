@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/PlatformTest.h"
+#include "support/VirtualTime.h"
 
 namespace trevalo {
 namespace {
@@ -71,6 +72,8 @@ TEST_F(TRKeepAliveLoopTest, EachTickTakesTheNewTaskBeforeEndingTheOldAndAStopEnd
     if (delegate_->ticks == 6) loop_->stop();
   };
   loop_->start();
+  ASSERT_TRUE(testing::runUntilWithin(
+      runLoop(), 17.0, [&] { return delegate_->ticks == 6; }, "the timed tick 17 s later"));
   advanceBy(600.0);
   EXPECT_EQ(delegate_->ticks, 6);
   EXPECT_TRUE(activeTasks().empty());

@@ -93,16 +93,27 @@ TEST_P(VisitTrackerDecisionTest, DecidesBetweenContinuingAndStartingAVisit) {
 
 const DecisionCase kDecisions[] = {
     {"FirstVisit", {}, {"A1", 2}, 2, "start A1 2-", "A1 2-", ""},
-    {"SamePlaceWithin12HoursOfItsEnd", {"A1", 0, 1}, {"A1", 6}, 6, "", "A1 0-", ""},
-    // The visit keeps the end it had; the log descriptor carries the new start.
-    {"SamePlace13HoursAfterItsEnd",
+    // Seen again just within 12 hours of its recorded end, the visit goes on, open again.
+    {"SamePlaceJustWithin12HoursOfItsEnd", {"A1", 0, 1}, {"A1", 12.99}, 13, "", "A1 0-", ""},
+    // Twelve hours after it, it is a new visit; the old one keeps the end it had and the log
+    // descriptor carries the new start.
+    {"SamePlace12HoursAfterItsEnd",
      {"A1", 0, 1},
-     {"A1", 14},
-     14,
-     "end A1 0-1; start A1 14-",
-     "A1 14-",
-     "A1 0-1 @14"},
+     {"A1", 13},
+     13,
+     "end A1 0-1; start A1 13-",
+     "A1 13-",
+     "A1 0-1 @13"},
     {"AnotherPlace", {"A1", 0}, {"A2", 3}, 3, "end A1 0-3; start A2 3-", "A2 3-", "A1 0-3 @3"},
+    {"AnotherPlaceAfterARecordedEnd",
+     {"A1", 0, 1},
+     {"A2", 3},
+     3,
+     "end A1 0-1; start A2 3-",
+     "A2 3-",
+     "A1 0-1 @3"},
+    // A stay that began with the open visit is that visit, not an earlier one.
+    {"SameStartAsTheOpenVisit", {"A1", 2}, {"A1", 2}, 3, "", "A1 2-", ""},
     // Logged as ending where the open visit began, never overlapping it.
     {"AnswerOlderThanTheOpenVisit", {"A1", 5}, {"A2", 1}, 6, "", "A1 5-", "A2 1-5 @5"},
 };

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "model/ModelTestSupport.h"
 #include "platform/ArchiveError.h"
 #include "platform/KeyedArchiver.h"
+#include "trevalo/platform/Application.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "visits/VisitTestSupport.h"
+#include "visits/operations/MetaOperationGetAppleVenue.h"
 
 namespace trevalo {
 namespace {
@@ -136,6 +139,93 @@ TEST_F(VisitTrackerTest, AFullListKeepsTheTenOldestAndTheNewestAndSurvivesAResta
                                             "A9", "A11"}));
   // All twelve went out before the restart (the dropped one was already under way).
   EXPECT_EQ(transport().sentCount(), 12u + 11u);
+}
+
+// The file as the dump tool shows it, and the keys each class wrote there, in order.
+Json dumpOfFile() {
+  return platform::KeyedUnarchiver::dumpAsJson(
+      platform::LocalFileSystem().readFile(VisitTracker::venueCachePath()).value());
+}
+Json keysByClass(const Json& dump) {
+  Json keys = Json::object();
+  for (const auto& object : dump["objects"]) {
+    auto& names = keys[object["$class"].get<std::string>()] = Json::array();
+    for (const auto& [key, value] : object.items())
+      if (key != "$class") names.push_back(key);
+  }
+  return keys;
+}
+
+// Later versions read these files: every record keeps its keys, and a tracker read back writes
+// the very file it was read from, so no field is forgotten on either side.
+TEST_F(VisitTrackerTest, ATrackerReadBackAfterARestartWritesTheSameFile) {
+  auto filter = std::make_shared<TRFilter>();
+  filter->venueName = "Deli";
+  filter->radius = 12.5;
+  tracker_->assignNewCurrentVenue(
+      TRPlace::initWithDictionary(testing::readModelJson("reverse_geocode.json")),
+      now().dateByAddingTimeInterval(-7200));
+  const Date departed = now().dateByAddingTimeInterval(-600);
+  tracker_->updateDepartureDate(departed);
+  resolveStayAt(40.0, -73.0, std::vector{filter});
+  tracker_->addOperation(std::make_shared<MetaOperationGetAppleVenue>(
+      tracker_, Location(Coordinate{45.5, -73.6}), now().dateByAddingTimeInterval(-60)));
+  const auto earlier = TRCachedVisit::initWithResult(testing::placeWith("A2", "V2"),
+                                                     now().dateByAddingTimeInterval(-9000), true);
+  earlier->setEndDate(now().dateByAddingTimeInterval(-8000));
+  tracker_->reportEndVisit(earlier, now().dateByAddingTimeInterval(-7200));
+  runUntilIdle();
+  const Json before = dumpOfFile();
+
+  restartTracker();
+  ASSERT_TRUE(tracker_->saveTracker());
+  EXPECT_EQ(dumpOfFile(), before);
+  ASSERT_TRUE(tracker_->currentVisit());
+  EXPECT_EQ(tracker_->currentVisit()->endDate(), departed);
+  ASSERT_EQ(tracker_->operationsQueue().size(), 3u);
+
+  const Json keys = keysByClass(before);
+  const std::pair<const char*, Json> expected[] = {
+      {VisitTracker::kArchiveClassName, {"_currentVisit", "self.operationsQueue"}},
+      {TRCachedVisit::kArchiveClassName,
+       {"self.startDate", "self.geocodeResult", "self.appActive", "self.endDate"}},
+      {MetaOperationGetVenueByLocations::kArchiveClassName,
+       {"self.locations", "self.startDate", "self.filters"}},
+      {MetaOperationGetAppleVenue::kArchiveClassName, {"self.location", "self.startDate"}},
+      {MetaOperationDepart::kArchiveClassName, {"self.endDate", "self.visit"}}};
+  for (const auto& [className, names] : expected)
+    EXPECT_EQ(keys.value(className, Json()), names) << className;
+}
+
+// Each change to the current visit is on disk as soon as it is made, not at the next write.
+TEST_F(VisitTrackerTest, EachChangeToTheVisitReachesTheFileAtOnce) {
+  auto& application = platform().application();
+  application.setApplicationState(platform::ApplicationState::kBackground);
+  runUntilIdle();
+  const Date start = now();
+  tracker_->assignNewCurrentVenue(testing::placeWith("A1", "V1"), start);
+  ASSERT_TRUE(saved()->currentVisit());
+  EXPECT_EQ(saved()->currentVisit()->startDate(), start);
+  EXPECT_FALSE(saved()->currentVisit()->appActive());
+
+  advanceBy(600);
+  tracker_->updateDepartureDate(now());
+  EXPECT_EQ(saved()->currentVisit()->endDate(), now());
+
+  application.setApplicationState(platform::ApplicationState::kActive);
+  runUntilIdle();
+  EXPECT_TRUE(saved()->currentVisit()->appActive());
+
+  advanceBy(600);
+  tracker_->endVisit(now());
+  EXPECT_FALSE(saved()->currentVisit());
+  ASSERT_EQ(saved()->operationsQueue().size(), 1u);
+  const auto logged =
+      std::dynamic_pointer_cast<MetaOperationDepart>(saved()->operationsQueue().front());
+  ASSERT_TRUE(logged);
+  EXPECT_EQ(logged->endDate(), now());
+  EXPECT_EQ(logged->visit()->endDate(), now());
+  EXPECT_TRUE(logged->visit()->appActive());
 }
 
 // --- Order of writes and requests ------------------------------------------------------------

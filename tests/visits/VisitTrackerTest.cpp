@@ -6,7 +6,9 @@
 
 #include "model/ModelTestSupport.h"
 #include "trevalo/platform/Geocoder.h"
+#include "trevalo/platform/ReachabilityTarget.h"
 #include "visits/VisitTestSupport.h"
+#include "visits/operations/MetaOperationGetAppleVenue.h"
 #include "visits/operations/MetaOperationGetVenueByLocations.h"
 
 namespace trevalo {
@@ -17,6 +19,7 @@ using testing::PrintTo;
 using testing::VisitTrackerTest;
 
 const std::string kResolve = "/v1/geocode/reverse_geocode?api_token=token";
+const std::string kLog = "/v1/logging/visit?api_token=token";
 
 // --- Resolving a stay ------------------------------------------------------------------------
 
@@ -61,20 +64,46 @@ TEST_F(VisitTrackerTest, AServiceAnswerBringsLaterStaysBackToTheService) {
   EXPECT_EQ(platform().geocoder().requestCount(), 1u);
 }
 
+// Two resolutions of the same stay (the same last position within a millionth of a degree
+// either way, and for the service the same number of samples) are one piece of work.
 TEST_F(VisitTrackerTest, EqualDescriptorsLeaveTheListTogether) {
-  const auto descriptor = [&](double shift, bool longer) {
-    auto stay = testing::stayAt(40.0 + shift, -73.0);
-    if (longer) stay.push_back(stay.back());
+  struct Shift {
+    const char* name;
+    double latitude;
+    double longitude;
+    bool longer;
+    bool equal;
+  };
+  const Shift shifts[] = {
+      {"near north", 5e-7, 0.0, false, true},   {"near east", 0.0, 5e-7, false, true},
+      {"moved north", 2e-6, 0.0, false, false}, {"moved east", 0.0, 2e-6, false, false},
+      {"moved west", 0.0, -2e-6, false, false}, {"one sample more", 0.0, 0.0, true, false}};
+  const auto byLocations = [&](const Shift& shift) {
+    auto stay = testing::stayAt(40.0 + shift.latitude, -73.0 + shift.longitude);
+    if (shift.longer) stay.push_back(stay.back());
     return std::make_shared<MetaOperationGetVenueByLocations>(tracker_, stay, now(), std::nullopt);
   };
-  const auto first = descriptor(0.0, false);
-  const auto near = descriptor(5e-7, false);
-  const auto moved = descriptor(2e-6, false);
-  const auto longer = descriptor(0.0, true);
-  EXPECT_TRUE(first->isEqual(near.get()));
-  EXPECT_FALSE(first->isEqual(moved.get()));
-  EXPECT_FALSE(first->isEqual(longer.get()));
+  const auto byGeocoder = [&](const Shift& shift) {
+    return std::make_shared<MetaOperationGetAppleVenue>(
+        tracker_, Location(Coordinate{40.0 + shift.latitude, -73.0 + shift.longitude}), now());
+  };
+  const Shift none{"none", 0.0, 0.0, false, true};
+  const auto first = byLocations(none);
+  const auto geocoded = byGeocoder(none);
+  EXPECT_FALSE(first->isEqual(geocoded.get()));
+  EXPECT_FALSE(geocoded->isEqual(first.get()));
+  for (const auto& shift : shifts) {
+    SCOPED_TRACE(shift.name);
+    EXPECT_EQ(first->isEqual(byLocations(shift).get()), shift.equal);
+    EXPECT_EQ(byLocations(shift)->isEqual(first.get()), shift.equal);
+    if (!shift.longer) {
+      EXPECT_EQ(geocoded->isEqual(byGeocoder(shift).get()), shift.equal);
+    }
+  }
 
+  const auto near = byLocations(shifts[1]);
+  const auto moved = byLocations(shifts[3]);
+  const auto longer = byLocations(shifts[5]);
   for (const auto& operation : {first, near, moved, longer})
     tracker_->addOperation(operation);
   tracker_->removeFromOperation(first);
@@ -106,7 +135,54 @@ TEST_F(VisitTrackerTest, ARequestRefusedForWantOfATokenIsAFailureThatStaysRetrya
   EXPECT_EQ(paths(), std::vector<std::string>{kResolve});
 }
 
+// Work waiting after a failure goes out again when the connection comes back, and only then.
+TEST_F(VisitTrackerTest, OnlyTheConnectionComingBackResendsTheWork) {
+  auto& source = platform().simulatedReachabilitySource();
+  const auto sentAfter = [&](std::optional<platform::ReachabilitySource::Flags> flags) {
+    source.setFlagsForTarget(platform::ReachabilityTarget::internet(), flags);
+    runUntilIdle();
+    return transport().sentCount();
+  };
+  resolveStayAt(40.74, -73.98);
+  answer(500);
+  advanceBy(61);
+  std::vector<std::size_t> sent;
+  sent.push_back(sentAfter(0x0));  // lost
+  sent.push_back(sentAfter(0x2));  // back
+  answer(500);
+  advanceBy(121);
+  sent.push_back(sentAfter(0x2 | 0x40000));  // still there
+  sent.push_back(sentAfter(0x0));
+  sent.push_back(sentAfter(0x2));
+  EXPECT_EQ(sent, (std::vector<std::size_t>{1, 2, 2, 2, 3}));
+}
+
 // --- Failures and retries --------------------------------------------------------------------
+
+// After a success of either kind the next failure waits the first back-off (60 s) again.
+TEST_F(VisitTrackerTest, ASuccessOfAnyKindClearsTheFailures) {
+  std::vector<std::uint64_t> counts;
+  const auto failThenRetry = [&](const Json& success) {
+    answer(500);
+    counts.push_back(tracker_->failCount());
+    advanceBy(61);
+    tracker_->resendAllPendingOperations();
+    runUntilIdle();
+    if (success.is_null()) return;
+    answer(200, success);
+    counts.push_back(tracker_->failCount());
+  };
+  resolveStayAt(40.74, -73.98);
+  failThenRetry(testing::placeJson("A1", "V1"));
+  tracker_->endVisit(now());
+  runUntilIdle();
+  failThenRetry(Json::object());
+  resolveStayAt(41.0, -74.0);
+  failThenRetry(nullptr);
+  EXPECT_EQ(counts, (std::vector<std::uint64_t>{1, 0, 1, 0, 1}));
+  EXPECT_EQ(paths(),
+            (std::vector<std::string>{kResolve, kResolve, kLog, kLog, kResolve, kResolve}));
+}
 
 struct BackOffCase {
   const char* name;

@@ -3,6 +3,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
+
+#include "trevalo/platform/Exception.h"
 
 namespace trevalo::platform {
 
@@ -35,7 +38,13 @@ void VirtualTimeRunLoop::advance(Date date, bool includingTimersDueThen) {
     runPostedTasks();
     const auto next = nextFireUptime();
     if (!next || *next > target || (!includingTimersDueThen && *next == target)) break;
-    fireAt(*next);
+    // A timer that is due and will not fire would have this loop spin for ever; a timer taken
+    // away meanwhile by another thread leaves another one (or none) next.
+    if (!fireAt(*next) && nextFireUptime() == next) {
+      throw Exception(
+          Exception::kInternalInconsistency,
+          "the virtual run loop cannot fire the timer due at uptime " + std::to_string(*next));
+    }
   }
   if (date > clock_->now()) clock_->advanceTo(date);
 }
@@ -46,10 +55,10 @@ std::optional<Date> VirtualTimeRunLoop::nextTimerFireDate() const {
   return clock_->now().dateByAddingTimeInterval(*next - clock_->systemUptime());
 }
 
-void VirtualTimeRunLoop::fireAt(double uptime) {
+bool VirtualTimeRunLoop::fireAt(double uptime) {
   if (uptime > clock_->systemUptime()) clock_->advanceToUptime(uptime);
   // The due time itself is the deadline: the clock's own reading may round a hair below it.
-  fireNextTimerDueBy(uptime, clock_->systemUptime());
+  return fireNextTimerDueBy(uptime, clock_->systemUptime());
 }
 
 void VirtualTimeRunLoop::runUntilIdle() {

@@ -29,7 +29,7 @@ class TROperationDelegate {
   virtual void didGeocodeAppleVenueByLocationForResult(
       std::optional<std::vector<platform::Placemark>> result,
       const std::shared_ptr<MetaOperationGetAppleVenue>& operation, std::optional<Error> error) = 0;
-  // Logging a visit failed (success is not reported here).
+  // How logging a visit ended: the error, or nothing on success (which clears the failures).
   virtual void didFinishDepartOperationWithError(std::optional<Error> error) = 0;
   // The operation carrying out `operation` succeeded: the descriptor can go.
   virtual void removeFromOperation(const std::shared_ptr<MetaOperationBase>& operation) = 0;

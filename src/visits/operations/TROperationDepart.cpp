@@ -34,12 +34,10 @@ void TROperationDepart::execute() {
 }
 
 void TROperationDepart::finish(std::optional<Json>, std::optional<Error> error) {
-  if (!error) {
-    completeOperation(true);
-    return;
-  }
+  const bool success = !error;
+  // Told of successes too: they clear the tracker's failures, so its back-off relaxes.
   if (const auto tracker = delegate()) tracker->didFinishDepartOperationWithError(std::move(error));
-  completeOperation(false);
+  completeOperation(success);
 }
 
 }  // namespace trevalo

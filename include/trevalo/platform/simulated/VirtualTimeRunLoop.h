@@ -46,7 +46,8 @@ class VirtualTimeRunLoop final : public RunLoop {
 
  private:
   void workArrived() override;
-  void fireAt(double uptime);
+  // Whether a timer fired.
+  bool fireAt(double uptime);
   void advance(Date date, bool includingTimersDueThen);
 
   std::shared_ptr<VirtualClock> clock_;
