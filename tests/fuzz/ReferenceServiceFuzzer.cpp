@@ -2,7 +2,7 @@
 // by lines "%%", each "METHOD TARGET" on its first line and the body after it, answered in
 // turn by one service on a fresh in-memory store (so a visit logged by one request is there
 // for the next). Every answer must be one of the statuses the service documents for what it is
-// sent, serialise, and a refused request must store nothing.
+// sent, go out as valid JSON, and a refused request must store nothing.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // request that slipped past the checks into a handler.
     TREVALO_FUZZ_CHECK(response.status == 200 || response.status == 400 || response.status == 401 ||
                        response.status == 404 || response.status == 405);
-    fuzzing::requireSerialisable(response.body);
+    TREVALO_FUZZ_CHECK(!Json::parse(response.bodyText(), nullptr, false).is_discarded());
     if (response.status != 200) {
       TREVALO_FUZZ_CHECK(response.body.is_object() && response.body.contains("error"));
       TREVALO_FUZZ_CHECK(store->visits().size() == visitsBefore);
