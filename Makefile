@@ -52,14 +52,16 @@ bench: deps
 	done
 
 # The fuzz targets (tests/fuzz/) as libFuzzer programs, built with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer, each run FUZZ_SECONDS from its corpus (scripts/fuzz.sh).
+# UndefinedBehaviorSanitizer, each run FUZZ_SECONDS from its corpus, FUZZ_JOBS at a time
+# (scripts/fuzz.sh).
 FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
 fuzz: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DTREVALO_FUZZ=ON -DTREVALO_BUILD_TESTS=OFF \
 	  -DTREVALO_BUILD_TOOLS=OFF -DTREVALO_SANITIZE=address,undefined,fuzzer-no-link
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
-	scripts/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
+	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i

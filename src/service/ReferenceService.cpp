@@ -31,7 +31,9 @@ Json objectBody(const ServiceRequest& request) {
 }  // namespace
 
 std::string ServiceResponse::bodyText() const {
-  return body.dump();
+  // An answer may quote what it was sent (an unknown venue id, say), and a percent-escape can
+  // decode to bytes that are not UTF-8: they go out as U+FFFD rather than as a throw.
+  return body.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 ReferenceService::ReferenceService(VenueTable venues, std::shared_ptr<ServiceStore> store,

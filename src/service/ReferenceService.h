@@ -23,6 +23,7 @@ struct ServiceRequest {
 struct ServiceResponse {
   int status = 200;
   Json body;
+  // The body as sent: valid JSON and UTF-8 whatever the body holds.
   std::string bodyText() const;
 };
 

@@ -10,6 +10,7 @@
 #include "networking/TRNetworkClient.h"
 #include "trevalo/model/TRUserValues.h"
 #include "trevalo/platform/simulated/SimulatedPlatform.h"
+#include "trevalo/utils/TROptions.h"
 #include "utils/TRUtils.h"
 #include "visits/VisitTracker.h"
 
@@ -118,7 +119,7 @@ bool CrashDay::run(const std::filesystem::path& documents, const std::filesystem
       }
       case 3:
         TRUtils::saveGeofenceState(step % 12 == 3);
-        TRUtils::saveOptions(Json{{"step", step}});
+        TRUtils::saveOptions(TROptions{{"step", step}});
         TRUtils::saveWasRunning(true);
         break;
       case 4:

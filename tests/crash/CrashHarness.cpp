@@ -179,6 +179,7 @@ class DayCheck {
       fail("trVenue.dat loads only in part");
       return;
     }
+    ++report_.filesLoaded;
 
     std::set<std::string> stays;
     std::multiset<std::string> departures;
@@ -218,6 +219,8 @@ class DayCheck {
       if (!manager || manager->filters().size() != 1 || !manager->geofences() ||
           manager->geofences()->size() != 3) {
         fail("trGeofences does not hold the fetched geofences");
+      } else {
+        ++report_.filesLoaded;
       }
     } catch (const std::exception& error) {
       fail(std::string("trGeofences does not load: ") + error.what());
@@ -233,7 +236,11 @@ class DayCheck {
     try {
       const auto values = platform::KeyedUnarchiver::unarchiveObjectOfClass<TRUserValues>(*bytes);
       const int age = values ? values->dictionary.value("age", -1) : -1;
-      if (age < journals_.lastValues) fail("saveduser went back to age " + std::to_string(age));
+      if (age < journals_.lastValues) {
+        fail("saveduser went back to age " + std::to_string(age));
+      } else {
+        ++report_.filesLoaded;
+      }
     } catch (const std::exception& error) {
       fail(std::string("saveduser does not load: ") + error.what());
     }
@@ -252,8 +259,11 @@ class DayCheck {
     }
     const Json values = Json::from_cbor(opened.payload, true, false);
     const int step = values.is_object() ? values.value(CrashDay::kStepKey, 0) : -1;
-    if (step < journals_.lastStep)
+    if (step < journals_.lastStep) {
       fail("the user defaults went back to step " + std::to_string(step));
+    } else {
+      ++report_.filesLoaded;
+    }
   }
 
   void checkLogs(bool final) {
@@ -280,7 +290,8 @@ std::string CrashHarness::Report::summary() const {
   std::ostringstream text;
   text << kills << " kills (" << killsWhileRestoring << " while restoring) over " << lives
        << " lives and " << daysCompleted << " completed days; " << failures.size() << " failures; "
-       << descriptorsChecked << " accepted descriptors found after kills; " << temporariesLeft
+       << filesLoaded << " files loaded whole after kills; " << descriptorsChecked
+       << " accepted descriptors found after kills; " << temporariesLeft
        << " temporary files left by kills, " << temporariesSwept << " swept by the next life; "
        << visitsLogged << " visits logged, " << logsReceivedAgain
        << " logs received again after a kill";

@@ -39,6 +39,7 @@ class CrashHarness {
     int daysCompleted = 0;
     int temporariesLeft = 0;     // temporary files found after a kill
     int temporariesSwept = 0;    // of those, removed by the next life
+    int filesLoaded = 0;         // files that loaded whole and current after a kill
     int descriptorsChecked = 0;  // accepted work found in the file after a kill
     int visitsLogged = 0;        // distinct visits the service received
     int logsReceivedAgain = 0;   // the same visit log received again after a kill

@@ -23,6 +23,7 @@ TEST(CrashHarnessTest, FilesLoadAndNoWorkIsLostOrLoggedTwiceAcrossFiftyKills) {
   for (const auto& failure : report.failures)
     ADD_FAILURE() << failure;
   EXPECT_EQ(report.kills, 50);
+  EXPECT_GT(report.filesLoaded, 0) << "no kill found a file to load";
   EXPECT_GT(report.descriptorsChecked, 0) << "no kill found work waiting";
   EXPECT_GT(report.visitsLogged, 0);
 }

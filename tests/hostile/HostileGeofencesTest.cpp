@@ -105,6 +105,10 @@ TEST_P(HostileGeofencesTest, FailedFetchesKeepWhatWasFetchedAndComeNoOftenerThan
     if (count > seen) fetches.push_back(t);
     seen = count;
   }
+  std::string schedule;
+  for (const double t : fetches)
+    schedule += " " + std::to_string(static_cast<int>(t));
+  RecordProperty("fetches", schedule);
   ASSERT_GE(fetches.size(), 8u);
   for (std::size_t i = 1; i < fetches.size(); ++i)
     EXPECT_GT(fetches[i] - fetches[i - 1], TRGeofencesManager::kReloadInterval);

@@ -250,6 +250,18 @@ TEST_F(ReferenceServiceTest, RequestsItCannotUseAreRefusedAndStoreNothing) {
   EXPECT_TRUE(store->events("dev").empty());
 }
 
+// A percent-escape may decode to bytes that are not UTF-8, and a refusal quotes them: the answer
+// still goes out as JSON, with U+FFFD in their place, instead of throwing out of the responder.
+TEST_F(ReferenceServiceTest, AnAnswerQuotingBytesThatAreNotUtf8GoesOutAsJson) {
+  const auto answer = call("GET", "/v1/venues/%FF%C3/people?api_token=t");
+  EXPECT_EQ(answer.status, 400);
+  const auto response = ServiceResponder::responseFrom(answer);
+  const Json sent = Json::parse(response.body.begin(), response.body.end());
+  EXPECT_EQ(sent["error"], "no venue \"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+  EXPECT_EQ(call("GET", "/v1/venues/caf%C3%A9/people?api_token=t").bodyText(),
+            R"({"error":"no venue \"café\""})");
+}
+
 TEST_F(ReferenceServiceTest, TheResponderAnswersTheSimulatedTransport) {
   auto shared = std::make_shared<ReferenceService>(VenueTable::fromGeoJson(testing::kVenues), store,
                                                    [] { return Date(kMonday); });
