@@ -23,7 +23,7 @@ using testing::metres;
 using Kind = RunEvent::Kind;
 
 const Json kCafe = {{"venue", {{"id", "v1"}, {"name", "Cafe"}, {"category", "food"}}},
-                    {"address", {{"id", "a1"}, {"lat", 48.85}, {"lon", 2.35}}}};
+                    {"address", {{"id", "a1"}, {"location", {{"lat", 48.85}, {"lng", 2.35}}}}}};
 
 class RunRecorderTest : public testing::FacadeTest {
  protected:
