@@ -5,10 +5,22 @@ CMAKE_CONFIGURE = cmake -G Ninja -S .
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: test deps bench tsan tsan-threads clang fuzz format check-format clean
+.PHONY: run test deps bench tsan tsan-threads clang fuzz format check-format clean
 
 deps:
 	@scripts/install-deps.sh
+
+# The first command: an optimised build of the trevalo program alone, then the bundled example
+# day replayed through the whole SDK against the embedded reference service. Prints the summary
+# and writes report.html and the service's database, example.sqlite, here.
+run: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DTREVALO_BUILD_TESTS=OFF \
+	  -DTREVALO_BUILD_BENCHMARKS=OFF -DTREVALO_BUILD_TOOLS=ON
+	cmake --build $(BUILD)/release -j $(JOBS) --target trevalo-command
+	rm -f example.sqlite
+	$(BUILD)/release/tools/trevalo replay examples/day.jsonl --venues examples/venues.geojson \
+	  --db example.sqlite --report report.html
+	@echo "Wrote report.html and example.sqlite"
 
 # Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors; runs
 # every test through CTest.

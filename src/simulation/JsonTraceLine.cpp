@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "simulation/FastTraceLine.h"
 #include "trevalo/Json.h"
 
 namespace trevalo::simulation {
@@ -97,6 +98,11 @@ void readAccelerometer(const Json& object, JsonTraceLine& line) {
 }  // namespace
 
 JsonTraceLine JsonTraceLine::parse(std::string_view text) {
+  if (auto quick = FastTraceLine::parse(text)) return std::move(*quick);
+  return parseDocument(text);
+}
+
+JsonTraceLine JsonTraceLine::parseDocument(std::string_view text) {
   const Json object = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (object.is_discarded()) throw TraceLineError("not valid JSON");
   if (!object.is_object()) throw TraceLineError("not a JSON object");

@@ -51,8 +51,11 @@ struct JsonTraceLine {
   double sampleRate = 0.0;                      // samples per second; 0 for a single sample
   platform::Heading heading;                    // kHeading
 
-  // Raises TraceLineError.
+  // Raises TraceLineError. Fix and accelerometer lines of the usual shape take a quick way
+  // (FastTraceLine); every other line is read as a JSON document.
   static JsonTraceLine parse(std::string_view line);
+  // Always as a JSON document.
+  static JsonTraceLine parseDocument(std::string_view line);
 };
 
 }  // namespace trevalo::simulation

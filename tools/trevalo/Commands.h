@@ -17,5 +17,6 @@ void addAnalyzeCommand(CLI::App& app, int& status);
 void addDumpCommand(CLI::App& app, int& status);
 void addInfoCommand(CLI::App& app, int& status);
 void addExampleCommand(CLI::App& app, int& status);
+void addReplayCommand(CLI::App& app, int& status);
 
 }  // namespace trevalo::tools

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   trevalo::tools::addDumpCommand(app, status);
   trevalo::tools::addInfoCommand(app, status);
   trevalo::tools::addExampleCommand(app, status);
+  trevalo::tools::addReplayCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& help) {
