@@ -17,5 +17,7 @@ void addAnalyzeCommand(CLI::App& app, int& status);
 void addDumpCommand(CLI::App& app, int& status);
 void addInfoCommand(CLI::App& app, int& status);
 void addExampleCommand(CLI::App& app, int& status);
+void addServeCommand(CLI::App& app, int& status);
+void addRunCommand(CLI::App& app, int& status);
 
 }  // namespace trevalo::tools
