@@ -1,6 +1,7 @@
 #include "service/ServiceHttpServer.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <ctime>
@@ -60,6 +61,14 @@ ServiceHttpServer::ServiceHttpServer(std::shared_ptr<ReferenceService> service, 
   const std::size_t workers = options_.workers;
   // The task queue is the library's to own and delete.
   server_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  // The library's default also sets SO_REUSEPORT, which lets a second server bind a port in
+  // use and take half of its connections: only SO_REUSEADDR, so a busy port is refused.
+  int listening = -1;
+  server_->set_socket_options([&listening](socket_t socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listening = socket;
+  });
   server_->set_payload_max_length(options_.maxBodyBytes);
   server_->set_keep_alive_timeout(options_.keepAliveSeconds);
   server_->set_read_timeout(5, 0);
@@ -74,6 +83,10 @@ ServiceHttpServer::ServiceHttpServer(std::shared_ptr<ReferenceService> service, 
     throw std::runtime_error("cannot listen on " + options_.host + ":" +
                              std::to_string(options_.port));
   }
+  // The library listens with a backlog of 5: a burst of clients overflows it, and the kernel
+  // then drops connections the clients believe open, which end reset without an answer. Calling
+  // listen again on the socket enlarges its backlog.
+  if (listening >= 0) ::listen(listening, SOMAXCONN);
 }
 
 ServiceHttpServer::~ServiceHttpServer() {
@@ -146,13 +159,12 @@ void ServiceHttpServer::route() {
   server_->Options(any, serve);
 
   const std::size_t maxBodyBytes = options_.maxBodyBytes;
-  const httplib::Server::HandlerWithResponse explain =
-      [maxBodyBytes](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        response.set_content(errorText(layerError(response.status, maxBodyBytes)),
-                             "application/json");
-        return httplib::Server::HandlerResponse::Handled;
-      };
+  const httplib::Server::HandlerWithResponse explain = [maxBodyBytes](const httplib::Request&,
+                                                                      httplib::Response& response) {
+    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    response.set_content(errorText(layerError(response.status, maxBodyBytes)), "application/json");
+    return httplib::Server::HandlerResponse::Handled;
+  };
   server_->set_error_handler(explain);
   server_->set_exception_handler(
       [](const httplib::Request&, httplib::Response& response, std::exception_ptr failure) {

@@ -34,15 +34,16 @@ class ServiceHttpServer {
     std::string host = "127.0.0.1";
     int port = 0;  // 0: a free port the system picks
     // When set, a service endpoint whose "api_token" differs is refused with 401.
-    std::optional<std::string> token;
+    std::optional<std::string> token = std::nullopt;
     std::size_t maxBodyBytes = kDefaultMaxBodyBytes;
     // Connections served at once; others wait for a worker.
     std::size_t workers = 16;
-    // Seconds a kept-alive connection may sit idle before it is closed.
-    int keepAliveSeconds = 2;
+    // Seconds a connection may sit idle, before its first request or between two, before it
+    // is closed.
+    int keepAliveSeconds = 5;
     // Called with one line for every request answered (time, client, method, target with the
     // token hidden, status, body bytes), one call at a time.
-    std::function<void(const std::string& line)> log;
+    std::function<void(const std::string& line)> log = nullptr;
   };
 
   // Raises std::runtime_error when the address cannot be bound.
