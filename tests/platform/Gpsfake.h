@@ -22,9 +22,10 @@ class Gpsfake {
 
   // Starts replaying `log`, one sentence every `cycleSeconds`, and waits until gpsd answers
   // (a failed expectation after 20 s). gpsd reads the log whether or not a client is there,
-  // so the replay starts with kLeadInSentences sentences without a fix (a receiver still
+  // so the replay starts with `leadInSentences` sentences without a fix (a receiver still
   // searching), which leave a client time to connect before the log's first fix.
-  Gpsfake(const std::filesystem::path& log, double cycleSeconds);
+  Gpsfake(const std::filesystem::path& log, double cycleSeconds,
+          int leadInSentences = kLeadInSentences);
   ~Gpsfake();
   Gpsfake(const Gpsfake&) = delete;
   Gpsfake& operator=(const Gpsfake&) = delete;

@@ -18,5 +18,7 @@ void addDumpCommand(CLI::App& app, int& status);
 void addInfoCommand(CLI::App& app, int& status);
 void addExampleCommand(CLI::App& app, int& status);
 void addReplayCommand(CLI::App& app, int& status);
+void addServeCommand(CLI::App& app, int& status);
+void addRunCommand(CLI::App& app, int& status);
 
 }  // namespace trevalo::tools

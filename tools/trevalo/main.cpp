@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
   trevalo::tools::addInfoCommand(app, status);
   trevalo::tools::addExampleCommand(app, status);
   trevalo::tools::addReplayCommand(app, status);
+  trevalo::tools::addServeCommand(app, status);
+  trevalo::tools::addRunCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& help) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trevalo::testing {
+
+// The trevalo program (or any other) running as a child process, its standard output read
+// line by line through a pipe and its standard error written to a file. The child is always
+// ended: the destructor sends SIGKILL to its process id if it still runs, and reaps it.
+class ToolProcess {
+ public:
+  ToolProcess(const std::vector<std::string>& arguments, const std::filesystem::path& errorFile);
+  ~ToolProcess();
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+
+  pid_t pid() const noexcept { return pid_; }
+  // The next line of standard output, or nothing when none comes within `timeout` (or the
+  // child closed it).
+  std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+  // Every line until standard output closes or `timeout` passes.
+  std::vector<std::string> readLines(std::chrono::milliseconds timeout);
+  void signal(int number) const;
+  // The exit status, or -1 - the signal when a signal ended it; nothing when it still runs
+  // after `timeout` (it is then killed and reaped).
+  std::optional<int> wait(std::chrono::milliseconds timeout);
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+  std::string buffered_;
+};
+
+}  // namespace trevalo::testing
