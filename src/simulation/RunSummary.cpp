@@ -59,6 +59,30 @@ void collectVisits(const RecordedRun& run, Date end, std::vector<RunSummary::Vis
                    [](const auto& a, const auto& b) { return a.arrival < b.arrival; });
 }
 
+// The name cut or padded to `width` characters: columns line up for names beyond ASCII too
+// (a UTF-8 character is cut whole).
+std::string paddedPlace(const std::string& name, std::size_t width) {
+  std::string result;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < name.size();) {
+    std::size_t length = 1;
+    const auto lead = static_cast<unsigned char>(name[i]);
+    if (lead >= 0xf0) {
+      length = 4;
+    } else if (lead >= 0xe0) {
+      length = 3;
+    } else if (lead >= 0xc0) {
+      length = 2;
+    }
+    if (characters == width || i + length > name.size()) break;
+    result.append(name, i, length);
+    i += length;
+    ++characters;
+  }
+  result.append(width - characters, ' ');
+  return result;
+}
+
 }  // namespace
 
 std::string shortModeName(TRMode mode) {
@@ -129,7 +153,7 @@ std::string RunSummary::text() const {
   out << "Visits: " << visits.size() << '\n';
   for (const Visit& visit : visits) {
     char line[160];
-    std::snprintf(line, sizeof line, "  %-28s %s - %s  %s\n", visit.place.substr(0, 28).c_str(),
+    std::snprintf(line, sizeof line, "  %s %s - %s  %s\n", paddedPlace(visit.place, 28).c_str(),
                   TimeText::clock(visit.arrival).c_str(),
                   visit.departure ? TimeText::clock(*visit.departure).c_str() : "open ",
                   TimeText::duration(visit.dwell).c_str());

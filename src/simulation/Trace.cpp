@@ -20,8 +20,11 @@ void widen(const std::vector<Record>& records, TimeOf timeOf, std::optional<Date
 
 template <class Record, class TimeOf>
 void sortByTime(std::vector<Record>& records, TimeOf timeOf) {
-  std::stable_sort(records.begin(), records.end(),
-                   [&](const Record& a, const Record& b) { return timeOf(a) < timeOf(b); });
+  const auto earlier = [&](const Record& a, const Record& b) { return timeOf(a) < timeOf(b); };
+  // Recorded traces come in order nearly always: a look costs less than a sort (which needs a
+  // buffer as large as the list).
+  if (std::is_sorted(records.begin(), records.end(), earlier)) return;
+  std::stable_sort(records.begin(), records.end(), earlier);
 }
 
 Date fixTime(const Location& fix) {

@@ -192,7 +192,7 @@ TEST_F(ReplayScenarioTest, TheExampleDayGivesItsVisitsAndTheStoreKeepsThem) {
 }
 
 TEST_F(ReplayScenarioTest, ADayAtHomeIsOneVisit) {
-  replay(DayBuilder().stay(kHome, 6 * 3600.0, "HomeNet"));
+  replay(DayBuilder().stay(kHome, 3 * 3600.0, "HomeNet"));
   EXPECT_THAT(visits(), ElementsAre("Home"));
   EXPECT_THAT(events(Kind::kVisitEnd), IsEmpty());
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -162,7 +163,7 @@ TEST_F(TrevaloCommandTest, DumpRefusesWhatIsNoArchiveAndEverySubcommandHasHelp) 
   subcommand = "dump";
   EXPECT_EQ(run(std::nullopt, "'" + (directory.path() / "missing").string() + "'").status, 1);
   EXPECT_EQ(run("not an archive").status, 2);
-  for (const char* name : {"analyze", "dump", "info", "example"}) {
+  for (const char* name : {"analyze", "dump", "info", "example", "replay"}) {
     subcommand = name;
     const ToolRun help = run(std::nullopt, "--help");
     EXPECT_EQ(help.status, 0) << name;
@@ -170,6 +171,44 @@ TEST_F(TrevaloCommandTest, DumpRefusesWhatIsNoArchiveAndEverySubcommandHasHelp) 
   }
   subcommand = "teleport";
   EXPECT_EQ(run(std::nullopt).status, 2);
+}
+
+// A short walk through the replay: the summary on the terminal, the events and the report in
+// files; input it cannot use stops it with status 2 before anything runs.
+TEST_F(TrevaloCommandTest, ReplayPrintsTheSummaryWritesItsFilesAndRefusesBadInput) {
+  subcommand = "replay";
+  const auto events = directory.path() / "events.jsonl";
+  const auto report = directory.path() / "report.html";
+  const auto database = directory.path() / "service.sqlite";
+  const ToolRun done =
+      run(warmUp() + fixAt(1200) + fixAt(1300),
+          "--events '" + events.string() + "' --report '" + report.string() + "' --db '" +
+              database.string() + "' --options '{\"_DEBUG_MODE\": 1}'");
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_THAT(done.out, HasSubstr("Visits: 0"));
+  EXPECT_THAT(done.out, HasSubstr("delivered of 7 in the trace"));
+  EXPECT_THAT(done.out, HasSubstr(database.string()));
+  std::istringstream lines(readFile(events));
+  std::vector<std::string> names;
+  for (std::string line; std::getline(lines, line);)
+    names.push_back(Json::parse(line)["event"].get<std::string>());
+  EXPECT_NE(std::find(names.begin(), names.end(), "strategy"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "fix"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "didUpdateLocation"), names.end());
+  EXPECT_THAT(readFile(report), HasSubstr("<svg"));
+  EXPECT_TRUE(std::filesystem::exists(database));
+
+  const ToolRun broken = run(warmUp() + "\n{\"t\": 1001, \"type\": \"teleport\"}\n");
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_THAT(broken.err, HasSubstr("trace.jsonl:7: "));
+  EXPECT_TRUE(broken.out.empty());
+  EXPECT_EQ(run(warmUp(), "--options '[6]'").status, 2);
+  EXPECT_EQ(run(warmUp(), "--options '{'").status, 2);
+  EXPECT_EQ(run(warmUp(), "--service https://example.invalid").status, 2);
+  EXPECT_EQ(run(warmUp(), "--service 'not a url' --token t").status, 2);
+  EXPECT_EQ(run(warmUp(), "--venues '" + (directory.path() / "none.geojson").string() + "'").status,
+            2);
+  EXPECT_EQ(run("").status, 2);
 }
 
 TEST_F(TrevaloCommandTest, ExampleWritesTheBundledDayAgainByteForByte) {
