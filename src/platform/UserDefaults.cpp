@@ -14,8 +14,14 @@ Json load(const FileSystem& fileSystem, const std::filesystem::path& file) {
   if (!bytes) return Json::object();
   const auto opened = Envelope::open(kMagic, *bytes);
   if (opened.status != Envelope::Status::kOk) return Json::object();
-  Json values = Json::from_cbor(opened.payload, true, false);
-  return values.is_object() ? values : Json::object();
+  // Without exceptions the reader still throws for a container that announces more members
+  // than memory holds; a file that cannot be read is an empty one, as for any other damage.
+  try {
+    Json values = Json::from_cbor(opened.payload, true, false);
+    return values.is_object() ? values : Json::object();
+  } catch (const Json::exception&) {
+    return Json::object();
+  }
 }
 }  // namespace
 

@@ -19,10 +19,14 @@ constexpr std::string_view kMagic = "TRUD";
 std::vector<std::string> keysOf(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> keys = {"__TR_APP_WAS_RUNNING_ON_KEY", "__TR_APP_GEOFENCE_ON_KEY",
                                    "__TR_APP_OPTIONS_ON_KEY", "_TR_APP_UUID"};
-  const Json payload = Json::from_cbor(data, data + size, true, false);
-  if (payload.is_object()) {
-    for (const auto& [key, value] : payload.items())
-      keys.push_back(key);
+  try {
+    const Json payload = Json::from_cbor(data, data + size, true, false);
+    if (payload.is_object()) {
+      for (const auto& [key, value] : payload.items())
+        keys.push_back(key);
+    }
+  } catch (const Json::exception&) {
+    // A map announcing more members than memory holds: the SDK's keys only.
   }
   return keys;
 }

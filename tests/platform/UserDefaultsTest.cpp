@@ -5,6 +5,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/Envelope.h"
 #include "support/TemporaryDirectory.h"
 #include "trevalo/platform/LocalFileSystem.h"
 
@@ -59,6 +60,14 @@ TEST_F(UserDefaultsTest, DamagedOrForeignFileReadsAsEmptyAndIsReplacedOnTheNextW
   bytes[bytes.size() / 2] ^= 0x40;
   ASSERT_TRUE(fileSystem_->writeFileAtomically(path, bytes));
   EXPECT_FALSE(open()->boolForKey("flag"));
+
+  // Whole and sealed, but its map announces more members than any memory holds.
+  const Bytes huge{0xbb, 0x87, 0xdb, 0xca, 0xcc, 0xc6, 0x46, 0x37, 0x45};
+  ASSERT_TRUE(fileSystem_->writeFileAtomically(path, Envelope::seal("TRUD", huge)));
+  EXPECT_FALSE(open()->objectForKey("flag").has_value());
+  EXPECT_TRUE(fileSystem_->writeFileAtomically(
+      path, Envelope::seal("TRUD", Json::to_cbor({{"flag", true}}))));
+  EXPECT_TRUE(open()->boolForKey("flag")) << "a sealed map that fits reads";
 }
 
 TEST_F(UserDefaultsTest, AFailedWriteIsReportedBySynchronize) {
