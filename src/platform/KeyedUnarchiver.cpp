@@ -32,6 +32,39 @@ bool isIndexBelow(const Json& value, std::size_t bound) {
   return value.is_number_unsigned() && value.get<std::uint64_t>() < bound;
 }
 
+// Text in an archive is UTF-8 when the SDK wrote it from valid text; an application's bytes
+// that are not (a name in a legacy encoding, say) were written as they came. Such text is read
+// with U+FFFD for each byte that is not UTF-8, so that what is restored can always be written
+// out again as JSON (an upload, a dump) instead of failing there.
+std::string validText(const std::string& text) {
+  return Json::parse(Json(text).dump(-1, ' ', false, Json::error_handler_t::replace))
+      .get<std::string>();
+}
+
+void replaceInvalidText(Json& value) {
+  if (value.is_string()) {
+    value = validText(value.get_ref<const std::string&>());
+  } else if (value.is_object()) {
+    Json rebuilt = Json::object();
+    for (auto& [key, element] : value.items()) {
+      replaceInvalidText(element);
+      rebuilt[validText(key)] = std::move(element);
+    }
+    value = std::move(rebuilt);
+  } else if (value.is_array()) {
+    for (auto& element : value)
+      replaceInvalidText(element);
+  }
+}
+
+void makeTextValid(Json& document) {
+  try {
+    (void)document.dump();
+  } catch (const nlohmann::json::type_error&) {
+    replaceInvalidText(document);
+  }
+}
+
 Json parseDocument(std::span<const std::uint8_t> data) {
   const auto opened = Envelope::open(format::kMagic, data);
   if (opened.status == Envelope::Status::kForeign) throw ArchiveError("not a keyed archive");
@@ -44,6 +77,7 @@ Json parseDocument(std::span<const std::uint8_t> data) {
   } catch (const nlohmann::json::exception& e) {
     throw ArchiveError(std::string("unreadable archive: ") + e.what());
   }
+  makeTextValid(document);
 
   const auto require = [](bool condition, const char* what) {
     if (!condition) throw ArchiveError(std::string("malformed archive: ") + what);

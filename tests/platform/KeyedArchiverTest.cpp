@@ -177,6 +177,19 @@ TEST_F(KeyedArchiverTest, ValuesReadOnlyAsTheKindAndClassTheyWereWrittenAsOrAsAb
   EXPECT_FALSE(coder.decodeArrayOfObjectsOfClass<Point>("absent")) << "absent is not empty";
 }
 
+TEST_F(KeyedArchiverTest, TextThatIsNotUtf8IsReadWithReplacementsAndValidTextAsItWas) {
+  KeyedArchiver archiver;
+  archiver.encodeString("Caf\xe9 \xff", "legacy");
+  archiver.encodeString("Caf\xc3\xa9", "valid");
+  archiver.encodeJson(Json::object({{"k\xe9y", "v\xe9"}}), "map");
+  const auto data = archiver.encodedData();
+  KeyedUnarchiver coder(data);
+  EXPECT_EQ(coder.decodeString("legacy"), "Caf\xef\xbf\xbd \xef\xbf\xbd");
+  EXPECT_EQ(coder.decodeString("valid"), "Caf\xc3\xa9");
+  EXPECT_EQ(coder.decodeJson("map"), Json::object({{"k\xef\xbf\xbdy", "v\xef\xbf\xbd"}}));
+  EXPECT_NO_THROW((void)KeyedUnarchiver::dumpAsJson(data).dump());
+}
+
 TEST_F(KeyedArchiverTest, ACycleIsRefusedWhenWriting) {
   auto loop = std::make_shared<Loop>();
   loop->next = loop;
