@@ -30,6 +30,21 @@ const Json& answerOf(const std::optional<Json>& result) {
   return result ? *result : kNull;
 }
 
+// A completion that hands the application either its answer converted by `convert` or the
+// failure; an empty value (no place, no list) goes with the failure.
+template <typename Handler, typename Convert>
+auto convertedAnswer(Handler handler, Convert convert) {
+  return [handler = std::move(handler), convert](std::optional<Json> result,
+                                                 std::optional<Error> failure) {
+    if (!handler) return;
+    if (failure) {
+      handler({}, std::move(failure));
+    } else {
+      handler(convert(answerOf(result)), std::nullopt);
+    }
+  };
+}
+
 }  // namespace
 
 void Trevalo::getCurrentLocationWithHandler(LocationHandler handler) {
@@ -74,15 +89,9 @@ void Trevalo::getPlaceForLocation(std::optional<Location> location, PlaceHandler
 
 void Trevalo::reverseGeocodeLocation(const Location& location, PlaceHandler handler) {
   trContext_->networkClient->reverseGeocodeLocation(
-      location,
-      [handler = std::move(handler)](std::optional<Json> result, std::optional<Error> failure) {
-        if (!handler) return;
-        if (failure) {
-          handler(nullptr, std::move(failure));
-        } else {
-          handler(TRPlace::initWithDictionary(answerOf(result)), std::nullopt);
-        }
-      });
+      location, convertedAnswer(std::move(handler), [](const Json& answer) {
+        return TRPlace::initWithDictionary(answer);
+      }));
 }
 
 void Trevalo::searchForPlacesWithRequest(const std::shared_ptr<TRSearchRequest>& request,
@@ -151,54 +160,30 @@ void Trevalo::getPeopleNearby(PeopleHandler handler) {
     return;
   }
   trContext_->networkClient->getPeopleNearby(
-      best->coordinate(),
-      [handler = std::move(handler)](std::optional<Json> result, std::optional<Error> failure) {
-        if (!handler) return;
-        if (failure) {
-          handler(std::nullopt, std::move(failure));
-        } else {
-          handler(TRPerson::personsWithJson(answerOf(result)), std::nullopt);
-        }
-      });
+      best->coordinate(), convertedAnswer(std::move(handler), [](const Json& answer) {
+        return TRPerson::personsWithJson(answer);
+      }));
 }
 
 void Trevalo::getPriorVisits(VisitsHandler handler) {
   trContext_->networkClient->getPriorVisitsDeviceId(
-      deviceId().value_or(""),
-      [handler = std::move(handler)](std::optional<Json> result, std::optional<Error> failure) {
-        if (!handler) return;
-        if (failure) {
-          handler(std::nullopt, std::move(failure));
-        } else {
-          handler(TRVisit::visitsWithJson(answerOf(result)), std::nullopt);
-        }
-      });
+      deviceId().value_or(""), convertedAnswer(std::move(handler), [](const Json& answer) {
+        return TRVisit::visitsWithJson(answer);
+      }));
 }
 
 void Trevalo::getHome(AddressHandler handler) {
   trContext_->networkClient->getHomeWork(
-      deviceId().value_or(""),
-      [handler = std::move(handler)](std::optional<Json> result, std::optional<Error> failure) {
-        if (!handler) return;
-        if (failure) {
-          handler(nullptr, std::move(failure));
-        } else {
-          handler(TRAddress::homeAddressWithJson(answerOf(result)), std::nullopt);
-        }
-      });
+      deviceId().value_or(""), convertedAnswer(std::move(handler), [](const Json& answer) {
+        return TRAddress::homeAddressWithJson(answer);
+      }));
 }
 
 void Trevalo::getWork(AddressHandler handler) {
   trContext_->networkClient->getHomeWork(
-      deviceId().value_or(""),
-      [handler = std::move(handler)](std::optional<Json> result, std::optional<Error> failure) {
-        if (!handler) return;
-        if (failure) {
-          handler(nullptr, std::move(failure));
-        } else {
-          handler(TRAddress::workAddressWithJson(answerOf(result)), std::nullopt);
-        }
-      });
+      deviceId().value_or(""), convertedAnswer(std::move(handler), [](const Json& answer) {
+        return TRAddress::workAddressWithJson(answer);
+      }));
 }
 
 }  // namespace trevalo
