@@ -129,12 +129,14 @@ TEST_F(QueriesTest, PeopleHomeWorkAndVisitsAreAskedForAndConverted) {
   trevalo->getPeopleAtCurrentVenue([&](auto people, auto venue, auto) {
     answers.push_back(std::to_string(people->size()) + " at " + *venue->venueId);
   });
-  trevalo->getPeopleNearby(
-      [&](auto people, auto) { answers.push_back(std::to_string(people->size()) + " nearby"); });
+  trevalo->getPeopleNearby([&](auto people, auto) {
+    answers.push_back(std::to_string(people.value().size()) + " nearby");
+  });
   trevalo->getHome([&](auto address, auto) { answers.push_back("home " + *address->addressId); });
   trevalo->getWork([&](auto address, auto) { answers.push_back("work " + *address->addressId); });
-  trevalo->getPriorVisits(
-      [&](auto visits, auto) { answers.push_back(std::to_string(visits->size()) + " visits"); });
+  trevalo->getPriorVisits([&](auto visits, auto) {
+    answers.push_back(std::to_string(visits.value().size()) + " visits");
+  });
   const auto paths = sentPaths();
   ASSERT_EQ(paths.size(), 5u);
   EXPECT_EQ(paths[0], "GET /v1/venues/v1/people?api_token=token");
