@@ -38,9 +38,12 @@ tsan: deps
 	cd $(BUILD)/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests of the programs that run code on several threads (CTest label "threads"), under
-# ThreadSanitizer, with only those programs built; CI runs it after `test`.
+# ThreadSanitizer, with only those programs built; CI runs it after `test`. Optimised lightly
+# and with line tables only: it compiles in little more than half the time of -O2 -g, and a
+# race report still names every file and line.
 tsan-threads: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/tsan-threads -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
 	  -DTREVALO_WERROR=ON -DTREVALO_SANITIZE=thread -DTREVALO_BUILD_TOOLS=OFF
 	cmake --build $(BUILD)/tsan-threads -j $(JOBS) --target threaded_tests
 	cd $(BUILD)/tsan-threads && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure \

@@ -3,7 +3,9 @@
 
 It is made from two real recordings (BSD terms, see COPYING beside them). bundg_zeus_9.log, a
 boat at about 10 km/h for 2.5 minutes, gives the journey: the first ARRIVE fixes of its track,
-then STILL seconds moored at the position of the next fix, then the rest of its track moving on.
+then STILL seconds moored at the position of the next fix, then the rest of its track moving on,
+sailed PASSES times over, each pass shifted to begin where the one before ended (so the boat
+keeps going away from the mooring for as long as the SDK needs to see it leave).
 A receiver at rest is never perfectly still: the moored fixes wander as the still part of
 ublox-8.log does (a u-blox receiver standing for 70 s), repeated over and over, each of its
 fixes' offset east and north from that log's first fix added to the mooring, with speed 0 and
@@ -12,7 +14,7 @@ fix, so the log is continuous. Each epoch is written as the boat receiver's GGA,
 sentences (its dilutions and satellites), with the times and positions rewritten and the
 checksums computed again; the boat's other instruments are left out.
 
-    scripts/make-stay-log.py [ARRIVE [STILL]] > tests/data/nmea/bundg-stay.log
+    scripts/make-stay-log.py [ARRIVE [STILL [PASSES]]] > tests/data/nmea/bundg-stay.log
 """
 import datetime
 import math
@@ -80,21 +82,40 @@ def epochs(lines):
 def main():
     arrive = int(sys.argv[1]) if len(sys.argv) > 1 else 60
     still = int(sys.argv[2]) if len(sys.argv) > 2 else 600
+    passes = int(sys.argv[3]) if len(sys.argv) > 3 else 1
     fixes = list(epochs(SOURCE.read_text(encoding="latin-1").splitlines()))
     offsets = wander(STILL_SOURCE.read_text(encoding="latin-1").splitlines())
-    plan = fixes[:arrive] + [("still", fixes[arrive])] * still + fixes[arrive:]
+    onward = fixes[arrive:]
+    # A pass is shifted by what the track covers from its first fix to one past its last (the
+    # step of the last second repeated), so passes join without a jump.
+    start_lat, start_lng = (degrees(onward[0][0][3], onward[0][0][4], 2),
+                            degrees(onward[0][0][5], onward[0][0][6], 3))
+    end_lat, end_lng = (degrees(onward[-1][0][3], onward[-1][0][4], 2),
+                        degrees(onward[-1][0][5], onward[-1][0][6], 3))
+    before_lat, before_lng = (degrees(onward[-2][0][3], onward[-2][0][4], 2),
+                              degrees(onward[-2][0][5], onward[-2][0][6], 3))
+    shift = (2 * end_lat - before_lat - start_lat, 2 * end_lng - before_lng - start_lng)
+    plan = fixes[:arrive] + [("still", fixes[arrive])] * still
+    for number in range(passes):
+        plan += [("pass", fix, number) for fix in onward]
     first = fixes[0][0]
     start = datetime.datetime.strptime(first[9] + first[1], "%d%m%y%H%M%S")
     out = sys.stdout
-    out.write("# Made by scripts/make-stay-log.py %d %d from bundg_zeus_9.log and ublox-8.log (BSD\n"
-              "# terms, see COPYING): %d fixes moving, %d s moored wandering as the still\n"
-              "# u-blox does, then the rest of the track moving on; one fix a second.\n"
-              % (arrive, still, arrive, still))
+    out.write("# Made by scripts/make-stay-log.py %d %d %d from bundg_zeus_9.log and ublox-8.log\n"
+              "# (BSD terms, see COPYING): %d fixes moving, %d s moored wandering as the still\n"
+              "# u-blox does, then the rest of the track moving on, %d times; one fix a second.\n"
+              % (arrive, still, passes, arrive, still, passes))
     moored = 0
     for second, entry in enumerate(plan):
         held = entry[0] == "still"
-        rmc, gsa = entry[1] if held else entry
+        shifted = entry[0] == "pass"
+        rmc, gsa = entry[1] if held or shifted else entry
         rmc = list(rmc)
+        if shifted and entry[2] > 0:
+            latitude = degrees(rmc[3], rmc[4], 2) + entry[2] * shift[0]
+            longitude = degrees(rmc[5], rmc[6], 3) + entry[2] * shift[1]
+            rmc[3], rmc[4] = nmea_angle(latitude, "N", "S", 2)
+            rmc[5], rmc[6] = nmea_angle(longitude, "E", "W", 3)
         if held:
             east, north = offsets[moored % len(offsets)]
             moored += 1

@@ -70,7 +70,8 @@ void RealTimeRunLoop::loop(std::optional<double> deadlineUptime) {
     double wakeAt = std::numeric_limits<double>::infinity();
     if (const auto next = nextFireUptime()) wakeAt = *next;
     if (deadlineUptime) wakeAt = std::min(wakeAt, *deadlineUptime);
-    const double wait = std::min(wakeAt - clock().systemUptime(), kLongestWaitSeconds);
+    const double wait =
+        std::min((wakeAt - clock().systemUptime()) / clock().rate(), kLongestWaitSeconds);
     if (wait > 0) {
       wake_.wait_for(
           lock,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "trevalo/platform/Exception.h"
 
@@ -213,8 +214,19 @@ void SoftwareLocationManager::post(Callback callback) {
   });
 }
 
+void SoftwareLocationManager::setFixObserver(FixObserver observer) {
+  const std::lock_guard lock(mutex_);
+  fixObserver_ = std::move(observer);
+}
+
 bool SoftwareLocationManager::pushLocations(std::vector<Location> locations) {
   if (locations.empty() || !wantsLocations()) return false;
+  FixObserver observer;
+  {
+    const std::lock_guard lock(mutex_);
+    observer = fixObserver_;
+  }
+  if (observer) observer(locations);
   post([locations = std::move(locations)](SoftwareLocationManager& self) {
     self.handleLocations(locations);
   });

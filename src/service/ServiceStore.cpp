@@ -41,8 +41,18 @@ ServiceStore::ServiceStore(const std::string& path) : database_(path) {
   database_.execute(kSchema);
 }
 
-void ServiceStore::logVisit(const LoggedVisit& visit, double receivedAt) {
+bool ServiceStore::logVisit(const LoggedVisit& visit, double receivedAt) {
   SqliteDatabase::Transaction transaction(database_);
+  auto known = database_.prepare(
+      "SELECT 1 FROM visits WHERE device_id = ? AND venue_id = ? AND address_id = ? AND "
+      "start_ms = ? AND end_ms = ? AND body = ?");
+  known.bind(1, visit.deviceId)
+      .bind(2, visit.venueId)
+      .bind(3, visit.addressId)
+      .bind(4, visit.startMilliseconds)
+      .bind(5, visit.endMilliseconds)
+      .bind(6, visit.body.dump());
+  if (known.step()) return false;
   database_
       .prepare(
           "INSERT INTO visits (device_id, venue_id, address_id, lat, lng, start_ms, end_ms, "
@@ -58,6 +68,7 @@ void ServiceStore::logVisit(const LoggedVisit& visit, double receivedAt) {
       .bind(9, visit.body.dump())
       .run();
   transaction.commit();
+  return true;
 }
 
 std::vector<LoggedVisit> ServiceStore::visits(const std::optional<std::string>& deviceId) {

@@ -36,7 +36,9 @@ class ServiceStore {
   // A file, created when missing; ":memory:" for a store that lives with the object.
   explicit ServiceStore(const std::string& path);
 
-  void logVisit(const LoggedVisit& visit, double receivedAt);
+  // Stores a logged visit; false when the very same record is stored already. A client that
+  // did not hear the answer to its request sends it again, and the visit is still one visit.
+  bool logVisit(const LoggedVisit& visit, double receivedAt);
   // Every logged visit of `deviceId` (or of every device), in the order they were logged.
   std::vector<LoggedVisit> visits(const std::optional<std::string>& deviceId = std::nullopt);
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/SpeedActivityClassifier.h"
 #include "simulation/Trace.h"
 #include "trevalo/platform/simulated/MotionScript.h"
 
@@ -20,8 +21,9 @@ const char* motionPatternName(MotionPattern pattern) noexcept;
 // GPS jitter indoors does not make a phone on a table walk.
 class MotionPlan {
  public:
-  static constexpr double kWalkingSpeed = 0.6;  // m/s
-  static constexpr double kDrivingSpeed = 3.5;  // m/s
+  // The live classifier's bounds, so that a replay moves as the device would have reported.
+  static constexpr double kWalkingSpeed = platform::SpeedActivityClassifier::kWalkingSpeed;
+  static constexpr double kDrivingSpeed = platform::SpeedActivityClassifier::kDrivingSpeed;
   static constexpr double kSpeedWindow = 10.0;  // s
   static constexpr double kShortestRun = 30.0;  // s
 

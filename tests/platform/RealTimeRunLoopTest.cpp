@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <limits>
 #include <thread>
 
+#include "trevalo/platform/Exception.h"
 #include "trevalo/platform/linux/SystemClock.h"
 
 namespace trevalo::platform {
@@ -49,6 +52,28 @@ TEST(RealTimeRunLoopTest, TimersFireInOrderAndAStopFromAnotherThreadWakesTheIdle
   stopper.join();
   EXPECT_EQ(order, (std::vector<int>{1, 2}));
   EXPECT_TRUE(never->isValid());
+}
+
+// A clock ten times fast: its timers come ten times sooner in real time, and its wall time
+// and uptime run together.
+TEST(RealTimeRunLoopTest, AFastClockBringsItsTimersSooner) {
+  EXPECT_THROW(SystemClock(0.0), Exception);
+  EXPECT_THROW(SystemClock(std::numeric_limits<double>::infinity()), Exception);
+  const auto clock = std::make_shared<SystemClock>(10.0);
+  RealTimeRunLoop loop(clock);
+  const double uptime = clock->systemUptime();
+  const Date date = clock->now();
+  bool fired = false;
+  const auto timer = loop.scheduleTimer(20.0, false, [&] { fired = true; });
+  const auto realStart = std::chrono::steady_clock::now();
+  loop.runFor(25.0);
+  const auto realTaken = std::chrono::steady_clock::now() - realStart;
+  EXPECT_TRUE(fired);
+  const double passed = clock->systemUptime() - uptime;
+  EXPECT_GE(passed, 25.0);
+  EXPECT_NEAR(clock->now().timeIntervalSinceDate(date), passed, 0.5);
+  // At the real clock's pace the run would have taken 25 s.
+  EXPECT_LT(realTaken, std::chrono::seconds(15));
 }
 
 }  // namespace

@@ -23,8 +23,14 @@ TEST(ServiceStoreTest, EverythingWrittenIsThereAfterReopening) {
                           1717228800000, Json{{"venue_id", "cafe"}, {"start_time", 1717225200000}}};
   {
     ServiceStore store(path);
-    store.logVisit(visit, 1717228801.0);
-    store.logVisit({"dev-2", "home", "a-home", 48.84, 2.33, 1, 0, Json::object()}, 2.0);
+    EXPECT_TRUE(store.logVisit(visit, 1717228801.0));
+    // The same visit sent again (its answer was lost) is stored once; another visit at the
+    // same place is another row.
+    EXPECT_FALSE(store.logVisit(visit, 1717228802.0));
+    EXPECT_TRUE(
+        store.logVisit({"dev-2", "home", "a-home", 48.84, 2.33, 1, 0, Json::object()}, 2.0));
+    EXPECT_TRUE(
+        store.logVisit({"dev-2", "home", "a-home", 48.84, 2.33, 1, 9, Json::object()}, 3.0));
     store.saveUserValues("dev-1", {{"name", "Ann"}, {"age", 30}}, Json{{"device_id", "dev-1"}},
                          3.0);
     store.saveUserValues("dev-1", {{"age", 31}, {"gender", "f"}}, Json{{"device_id", "dev-1"}},
@@ -35,7 +41,7 @@ TEST(ServiceStoreTest, EverythingWrittenIsThereAfterReopening) {
   }
   ServiceStore store(path);
   EXPECT_THAT(store.visits("dev-1"), ElementsAre(visit));
-  EXPECT_EQ(store.visits().size(), 2u);
+  EXPECT_EQ(store.visits().size(), 3u);
   EXPECT_TRUE(store.visits("dev-3").empty());
   // Later uploads overwrite a key's value and keep its place.
   EXPECT_THAT(

@@ -1,13 +1,11 @@
 // The SDK live, end to end, every piece real: gpsfake replays a receiver's log into gpsd, `trevalo
 // run` takes its fixes and talks through the curl transport to `trevalo serve` on loopback.
-// The log holds a stay of a few minutes at a quay (tests/data/nmea/bundg-stay.log): the SDK
-// must stop there, resolve the stay to the quay through the service, and report the visit;
-// started again on the same files it relaunches. It takes as long as the SDK's own timers
-// (about four minutes): the test carries the CTest label "long".
-//
-// The visit is not logged to the service: the SDK logs a visit when it confirms the departure,
-// which needs walking seen in the last two minutes (motion activity, or a monitored region left
-// in geofence sleep), and a Linux machine without motion sensors has neither.
+// The log (tests/data/nmea/bundg-stay.log, made by scripts/make-stay-log.py 20 480 6) holds a
+// boat moored at a quay for eight minutes, then sailing away for thirteen: the SDK must stop
+// there, resolve the stay to the quay through the service, see the boat leave by its speed
+// (Linux has no motion sensors), and log the visit to the service; started again on the same
+// files it relaunches. The SDK's own timers need twenty minutes of its time for that: the log
+// is played at ten times its pace with the SDK's clock ten times fast, about two minutes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -56,7 +54,7 @@ bool waitForText(const std::filesystem::path& file, const std::string& text,
   return false;
 }
 
-TEST(LiveRunTest, AStayOnTheReceiverBecomesAVisitAtTheServicesVenueAndARestartRelaunches) {
+TEST(LiveRunTest, AStayOnTheReceiverIsLoggedAsAVisitAtTheServicesVenueAndARestartRelaunches) {
   if (const auto why = Gpsfake::unavailableReason()) GTEST_SKIP() << *why;
   testing::TemporaryDirectory directory;
   const auto& here = directory.path();
@@ -73,25 +71,26 @@ TEST(LiveRunTest, AStayOnTheReceiverBecomesAVisitAtTheServicesVenueAndARestartRe
   ASSERT_TRUE(std::regex_search(*listening, found, std::regex(R"(http://[0-9.:]+)")));
   const std::string url = found[0];
 
-  // Three sentences a fix: one fix a second, as the receiver gave them. A short lead-in: the
-  // SDK connects within a few seconds.
-  Gpsfake gpsd(std::filesystem::path(TREVALO_TEST_DATA_DIR) / "nmea" / "bundg-stay.log", 1.0 / 3.0,
-               30);
-  const std::vector<std::string> runArguments = {
-      TREVALO_TOOL, "run",       "--gpsd",     "127.0.0.1:" + gpsd.port(), "--service", url,
-      "--token",    "e2e-token", "--data-dir", (here / "sdk").string()};
+  // Three sentences a fix, ten fixes a second. The lead-in (ten seconds) gives `trevalo run`
+  // time to connect.
+  constexpr int kRate = 10;
+  Gpsfake gpsd(std::filesystem::path(TREVALO_TEST_DATA_DIR) / "nmea" / "bundg-stay.log",
+               1.0 / (3.0 * kRate));
+  const std::vector<std::string> runArguments = {TREVALO_TOOL,   "run",
+                                                 "--gpsd",       "127.0.0.1:" + gpsd.port(),
+                                                 "--service",    url,
+                                                 "--token",      "e2e-token",
+                                                 "--data-dir",   (here / "sdk").string(),
+                                                 "--clock-rate", std::to_string(kRate)};
   std::vector<Json> events;
-  const auto arrived = [](const Json& event) {
-    return event["event"] == "didStartVisit" && !event["visit"]["arrival"].is_null();
-  };
   {
     ToolProcess run(runArguments, here / "run.err");
-    const auto deadline = std::chrono::steady_clock::now() + 8min;
+    const auto deadline = std::chrono::steady_clock::now() + 6min;
     while (std::chrono::steady_clock::now() < deadline) {
       const auto line = run.readLine(5s);
       if (!line) continue;
       events.push_back(Json::parse(*line));
-      if (arrived(events.back())) break;
+      if (events.back()["event"] == "didEndVisit") break;
     }
     run.signal(SIGINT);
     EXPECT_EQ(run.wait(60s), 0) << readFile(here / "run.err");
@@ -103,17 +102,34 @@ TEST(LiveRunTest, AStayOnTheReceiverBecomesAVisitAtTheServicesVenueAndARestartRe
   };
   EXPECT_GT(count("didUpdateLocation"), 10);
   EXPECT_GT(count("strategy"), 2);
+  // Still at the quay, then on the way: the receiver's speed told both.
+  const auto activity = [&](int mode) {
+    return std::any_of(events.begin(), events.end(), [&](const Json& event) {
+      return event["event"] == "willChangeActivityMode" && event["activity"] == mode;
+    });
+  };
+  EXPECT_TRUE(activity(1));
+  EXPECT_TRUE(activity(2));
   ASSERT_FALSE(events.empty());
-  ASSERT_TRUE(arrived(events.back())) << readFile(here / "run.err");
+  ASSERT_EQ(events.back()["event"], "didEndVisit") << readFile(here / "run.err");
   const Json& visit = events.back()["visit"];
   EXPECT_EQ(visit["venue_id"], "quay");
   EXPECT_EQ(visit["name"], "Quay");
   EXPECT_EQ(visit["address_id"], "a-quay");
-  // The fixes the application saw are the log's, as gpsd mapped them.
+  ASSERT_TRUE(visit["arrival"].is_number());
+  ASSERT_TRUE(visit["departure"].is_number());
+  // Eight minutes moored; the departure is confirmed once the boat is well away.
+  const double stayed = visit["departure"].get<double>() - visit["arrival"].get<double>();
+  EXPECT_GT(stayed, 60.0);
+  EXPECT_LT(stayed, 1500.0);
+  // The fixes the application saw are the log's, as gpsd mapped them: at the quay, or on the
+  // way south-west from it.
   for (const Json& event : events) {
     if (event["event"] != "didUpdateLocation") continue;
-    EXPECT_NEAR(event["lat"].get<double>(), 52.8498, 0.001);
-    EXPECT_NEAR(event["lng"].get<double>(), 5.3129, 0.002);
+    EXPECT_THAT(event["lat"].get<double>(),
+                ::testing::AllOf(::testing::Gt(52.83), ::testing::Lt(52.8505)));
+    EXPECT_THAT(event["lng"].get<double>(),
+                ::testing::AllOf(::testing::Gt(5.27), ::testing::Lt(5.3140)));
     EXPECT_GE(event["time"].get<double>(), 1534758457.0);  // 2018-08-20T09:47:37Z
   }
 
@@ -128,12 +144,27 @@ TEST(LiveRunTest, AStayOnTheReceiverBecomesAVisitAtTheServicesVenueAndARestartRe
 
   serve.signal(SIGTERM);
   EXPECT_EQ(serve.wait(30s), 0);
-  // The stay went to the service: its point and its collected points, both answered.
+  // The stay went to the service: its point and its collected points, both answered, then
+  // the visit itself.
   const std::string log = readFile(here / "serve.err");
   EXPECT_THAT(log, HasSubstr("GET /v1/geocode/reverse_geocode?lat=52.849"));
   EXPECT_THAT(log, HasSubstr("POST /v1/geocode/reverse_geocode?api_token=*** 200"));
-  // The database is whole after the signal, and holds nothing but what the SDK sent.
-  EXPECT_TRUE(service::ServiceStore(database.string()).visits().empty());
+  // Sent once: the run that logged it stopped only once the answer was in, so the next run
+  // had nothing to send again.
+  const auto logVisit = log.find("POST /v1/logging/visit?api_token=*** 200");
+  ASSERT_NE(logVisit, std::string::npos) << log;
+  EXPECT_EQ(log.find("POST /v1/logging/visit", logVisit + 1), std::string::npos) << log;
+  // The database is whole after the signal and holds the visit as the application saw it.
+  const auto logged = service::ServiceStore(database.string()).visits();
+  ASSERT_EQ(logged.size(), 1u) << log;
+  EXPECT_EQ(logged[0].venueId, "quay");
+  EXPECT_EQ(logged[0].addressId, "a-quay");
+  EXPECT_NEAR(logged[0].latitude, 52.8498, 0.001);
+  EXPECT_NEAR(logged[0].longitude, 5.3129, 0.002);
+  EXPECT_NEAR(static_cast<double>(logged[0].startMilliseconds),
+              visit["arrival"].get<double>() * 1000.0, 1.0);
+  EXPECT_NEAR(static_cast<double>(logged[0].endMilliseconds),
+              visit["departure"].get<double>() * 1000.0, 1.0);
 }
 
 }  // namespace

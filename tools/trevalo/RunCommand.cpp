@@ -1,4 +1,5 @@
 // trevalo run [--gpsd HOST:PORT] [--service URL] [--token T] [--options JSON] [--data-dir DIR]
+//             [--clock-rate R]
 //
 // The SDK live on this machine with the system platform: fixes from gpsd, the Wi-Fi name from
 // the kernel, the service (and the reverse geocoder) at --service through the curl transport,
@@ -7,15 +8,23 @@
 //
 // At start the SDK relaunches from what the data directory kept (handleAppLaunch): when it was
 // running as the last run ended, it goes on with the options it kept. With --options, or when
-// it was not running, it starts afresh with the options given. SIGINT or SIGTERM ends the run
-// the way the end of an application's process does: the SDK's files stay as they are, and it
-// was running, so the next `trevalo run` on the same directory takes up from there.
+// it was not running, it starts afresh with the options given. A machine without motion sensors
+// tells walking from driving by the receiver's speed, through the platform's activity
+// classifier: the options ask for it ("use_ios_motion_activity") unless they say otherwise.
+//
+// --clock-rate R runs the SDK's clock R times faster than real time, to play a recorded log
+// through gpsfake at R times its pace (a day in minutes). SIGINT or SIGTERM ends the run
+// the way the end of an application's process does, once the requests in flight are answered
+// (five seconds at most): the SDK's files stay as they are, and it was running, so the next
+// `trevalo run` on the same directory takes up from there.
 //
 // Exit status: 0 after a signal; 2 for a command line or options that cannot be used; 1 when
 // the SDK cannot be started.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -35,12 +44,20 @@
 #include "trevalo/facade/Trevalo.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/Platform.h"
+#include "trevalo/platform/Timer.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "trevalo/platform/linux/SystemPlatform.h"
+#include "trevalo/utils/TRConstants.h"
 #include "trevalo/utils/TROptions.h"
 
 namespace trevalo::tools {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kDrainSeconds = 5s;
+constexpr double kDrainPoll = 0.05;  // real seconds
 
 struct RunSettings {
   std::string gpsd = "localhost:2947";
@@ -48,6 +65,7 @@ struct RunSettings {
   std::string token = "trevalo-run";
   std::string options;
   std::string dataDirectory;
+  double clockRate = 1.0;
 };
 
 // "host:port", "[v6 address]:port" or a bare host (gpsd's own port).
@@ -75,8 +93,10 @@ std::optional<platform::GpsdLocationManager::Options> gpsdAddress(const std::str
   return options;
 }
 
-// The options as a JSON object, given inline or as a file holding one.
+// The options as a JSON object, given inline or as a file holding one; the activity classifier
+// asked for unless they say otherwise.
 std::optional<TROptions> readOptions(const std::string& given) {
+  if (given.empty()) return TROptions::withJson({{TROptionUseiOSMotionActivity, true}});
   std::string text = given;
   if (given.find_first_not_of(" \t\r\n") != std::string::npos &&
       given[given.find_first_not_of(" \t\r\n")] != '{') {
@@ -92,7 +112,11 @@ std::optional<TROptions> readOptions(const std::string& given) {
     std::cerr << "trevalo run: --options must be a JSON object\n";
     return std::nullopt;
   }
-  return TROptions::withJson(json);
+  Json withActivity = json;
+  if (!withActivity.contains(TROptionUseiOSMotionActivity)) {
+    withActivity[TROptionUseiOSMotionActivity] = true;
+  }
+  return TROptions::withJson(withActivity);
 }
 
 // Every base URL of the SDK on the one service.
@@ -121,10 +145,11 @@ int run(const RunSettings& settings) {
     std::cerr << "trevalo run: --gpsd must be HOST:PORT, not \"" << settings.gpsd << "\"\n";
     return kBadInput;
   }
-  std::optional<TROptions> options;
-  if (!settings.options.empty()) {
-    options = readOptions(settings.options);
-    if (!options) return kBadInput;
+  const std::optional<TROptions> options = readOptions(settings.options);
+  if (!options) return kBadInput;
+  if (!(settings.clockRate > 0.0) || !std::isfinite(settings.clockRate)) {
+    std::cerr << "trevalo run: --clock-rate must be a positive number\n";
+    return kBadInput;
   }
   if (settings.token.empty()) {
     std::cerr << "trevalo run: --token must not be empty\n";
@@ -152,6 +177,7 @@ int run(const RunSettings& settings) {
     platformOptions.documentsDirectory = settings.dataDirectory;
   }
   platformOptions.runLoopOnOwnThread = false;
+  platformOptions.clockRate = settings.clockRate;
   platformOptions.gpsd = *gpsd;
   if (!settings.service.empty()) platformOptions.reverseGeocodingBaseUrl = settings.service;
   const auto platform = platform::SystemPlatform::make(std::move(platformOptions));
@@ -171,14 +197,14 @@ int run(const RunSettings& settings) {
       trevalo = Trevalo::initWithContext(std::make_shared<TRContext>(client));
       recorder->attach(trevalo);
       const char* how = "started";
-      if (options) {
+      if (!settings.options.empty()) {
         trevalo->startWithApiToken(settings.token, recorder, options);
       } else {
         trevalo->handleAppLaunch(settings.token, recorder);
         if (trevalo->isRunning()) {
           how = "relaunched from its kept state";
         } else {
-          trevalo->startWithApiToken(settings.token, recorder);
+          trevalo->startWithApiToken(settings.token, recorder, options);
         }
       }
       std::cerr << "trevalo run: " << how << ", files in "
@@ -190,16 +216,31 @@ int run(const RunSettings& settings) {
     }
   });
 
+  // After the signal the loop goes on until the requests in flight are answered (at most
+  // kDrainSeconds), so that work the service has taken is not sent again at the next start.
+  const auto transport =
+      std::dynamic_pointer_cast<platform::CurlHttpTransport>(platform->httpTransport());
+  std::shared_ptr<platform::Timer> drain;
   std::thread waiter([&] {
     int signal = 0;
     while (::sigwait(&stopSignals, &signal) != 0) {
     }
-    runLoop.post([&runLoop] { runLoop.stop(); });
+    runLoop.post([&] {
+      const auto deadline = std::chrono::steady_clock::now() + kDrainSeconds;
+      auto settled = std::make_shared<int>(0);
+      drain = runLoop.scheduleTimer(
+          kDrainPoll * platform->clock().rate(), true, [&, deadline, settled] {
+            // Two quiet polls in a row: the last completion has had its turn on this loop.
+            *settled = transport && transport->pendingCount() > 0 ? 0 : *settled + 1;
+            if (*settled >= 2 || std::chrono::steady_clock::now() >= deadline) runLoop.stop();
+          });
+    });
   });
   runLoop.run();
   // A start that failed stopped the loop before any signal came: wake the waiter.
   if (status != kDone) ::pthread_kill(waiter.native_handle(), SIGTERM);
   waiter.join();
+  if (drain) drain->invalidate();
 
   trevalo.reset();
   platform::Platform::install(previous);
@@ -223,6 +264,11 @@ void addRunCommand(CLI::App& app, int& status) {
                       "the start options, a JSON object or a file holding one");
   command->add_option("--data-dir", settings->dataDirectory,
                       "the SDK's documents directory (default $XDG_DATA_HOME/trevalo)");
+  command
+      ->add_option("--clock-rate", settings->clockRate,
+                   "run the SDK's clock this many times faster than real time, to play a "
+                   "recorded log through gpsfake faster")
+      ->capture_default_str();
   command->callback([&status, settings] {
     try {
       status = run(*settings);

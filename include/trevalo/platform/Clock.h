@@ -14,6 +14,10 @@ class Clock {
 
   // Seconds since the device started; sensor samples are stamped with this time base.
   virtual double systemUptime() const = 0;
+
+  // How many of this clock's seconds pass in one real second: 1 for the real clock. A run loop
+  // that waits in real time waits its timers' delays divided by it.
+  virtual double rate() const noexcept { return 1.0; }
 };
 
 }  // namespace trevalo::platform

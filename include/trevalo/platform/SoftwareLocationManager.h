@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,6 +114,13 @@ class SoftwareLocationManager : public LocationManager,
   bool pushHeading(const Heading& heading);
   void pushFailure(const Error& error);
 
+  // A second reader of the source's fixes, such as an activity classifier working from their
+  // speed: it sees every batch the manager takes, as pushed, before any rule above is applied,
+  // on the pushing thread. It must be quick and must not call back into this manager. Setting
+  // one replaces the one before; an empty function removes it.
+  using FixObserver = std::function<void(const std::vector<Location>&)>;
+  void setFixObserver(FixObserver observer);
+
  protected:
   // Called after a call that changed wantsLocations() or wantsHeadings(), on the thread of
   // that call and outside the manager's lock.
@@ -151,6 +159,7 @@ class SoftwareLocationManager : public LocationManager,
   const std::shared_ptr<RunLoop> runLoop_;
   mutable std::mutex mutex_;
   std::weak_ptr<LocationManagerDelegate> delegate_;
+  FixObserver fixObserver_;
 
   bool allowsBackground_ = false;
   double distanceFilter_ = kDistanceFilterNone;

@@ -5,8 +5,8 @@
 #include "platform/DefaultPlatform.h"
 #include "platform/ThreadPool.h"
 #include "platform/linux/HttpGeocoder.h"
-#include "platform/linux/SilentMotionActivityManager.h"
 #include "platform/linux/SilentMotionManager.h"
+#include "platform/linux/SpeedActivityManager.h"
 #include "platform/linux/UnavailableGeocoder.h"
 #include "trevalo/platform/LocalFileSystem.h"
 #include "trevalo/platform/linux/CurlHttpTransport.h"
@@ -37,7 +37,7 @@ std::filesystem::path SystemPlatform::defaultDocumentsDirectory() {
 
 std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   const auto documents = options.documentsDirectory.value_or(defaultDocumentsDirectory());
-  auto clock = std::make_shared<SystemClock>();
+  auto clock = std::make_shared<SystemClock>(options.clockRate);
   auto runLoop = std::make_shared<RealTimeRunLoop>(clock);
   auto fileSystem = std::make_shared<LocalFileSystem>();
   auto notificationCenter = std::make_shared<NotificationCenter>();
@@ -54,10 +54,21 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.device = std::make_shared<Device>(fileSystem, documents / "vendor-identifier",
                                              Device::describeSystem());
   services.application = std::make_shared<Application>(notificationCenter);
-  services.locationManagerFactory = [runLoop,
-                                     gpsd = options.gpsd]() -> std::shared_ptr<LocationManager> {
+  // Without motion sensors, the activity comes from the speed of gpsd's fixes: the one
+  // classifier is fed by whichever gpsd manager was made last.
+  const auto speedActivity = std::make_shared<SpeedActivityManager>();
+  services.locationManagerFactory =
+      [runLoop, gpsd = options.gpsd,
+       weakActivity = std::weak_ptr(speedActivity)]() -> std::shared_ptr<LocationManager> {
     if (gpsd && GpsdLocationManager::answers(*gpsd, kGpsdProbeSeconds)) {
-      return GpsdLocationManager::make(runLoop, *gpsd);
+      auto manager = GpsdLocationManager::make(runLoop, *gpsd);
+      if (const auto activity = weakActivity.lock()) {
+        manager->setFixObserver([weakActivity](const std::vector<Location>& fixes) {
+          if (const auto classifier = weakActivity.lock()) classifier->observe(fixes);
+        });
+        activity->setAvailable(true);
+      }
+      return manager;
     }
     return std::make_shared<SimulatedLocationManager>(runLoop);
   };
@@ -65,8 +76,8 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   const auto transport = std::make_shared<CurlHttpTransport>();
   services.httpTransport = transport;
   services.reachabilitySource = std::make_shared<LinuxReachabilitySource>();
-  // No motion sensors on Linux: silent stand-ins and no altimeter, unless the application
-  // brings sensors of its own.
+  // No motion sensors on Linux: a silent accelerometer and gyroscope and no altimeter, unless
+  // the application brings sensors of its own.
   services.motionManagerFactory = std::move(options.motionManagerFactory);
   if (!services.motionManagerFactory) {
     services.motionManagerFactory = [] { return std::make_shared<SilentMotionManager>(); };
@@ -74,9 +85,7 @@ std::shared_ptr<SystemPlatform> SystemPlatform::make(Options options) {
   services.altimeterFactory = std::move(options.altimeterFactory);
   services.motionActivityManagerFactory = std::move(options.motionActivityManagerFactory);
   if (!services.motionActivityManagerFactory) {
-    services.motionActivityManagerFactory = [] {
-      return std::make_shared<SilentMotionActivityManager>();
-    };
+    services.motionActivityManagerFactory = [speedActivity] { return speedActivity; };
   }
 
   if (options.reverseGeocodingBaseUrl) {

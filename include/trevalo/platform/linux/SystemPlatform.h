@@ -34,7 +34,9 @@ class SystemPlatform final : public Platform {
     bool runLoopOnOwnThread = true;
     // Motion sensors of the application's own, if it has any. Linux itself has none: without
     // these the platform has a motion manager that reports no accelerometer or gyroscope and
-    // never delivers a sample, no altimeter, and an activity classifier that is unavailable.
+    // never delivers a sample, and no altimeter. Its activity classifier reads the speed of
+    // gpsd's fixes (still, on foot, in a vehicle); it is available when the location manager
+    // is gpsd's, and the SDK uses it when started with "use_ios_motion_activity".
     MotionManagerFactory motionManagerFactory = nullptr;
     AltimeterFactory altimeterFactory = nullptr;
     MotionActivityManagerFactory motionActivityManagerFactory = nullptr;
@@ -43,6 +45,9 @@ class SystemPlatform final : public Platform {
     std::optional<GpsdLocationManager::Options> gpsd = GpsdLocationManager::Options{};
     // The base URL of the reverse-geocoding service ("https://geo.example.org/").
     std::optional<std::string> reverseGeocodingBaseUrl = std::nullopt;
+    // How many times faster than real time the platform's clock runs (SystemClock): 1 for a
+    // real device; more to play a recorded receiver log faster through gpsfake.
+    double clockRate = 1.0;
   };
 
   static std::shared_ptr<SystemPlatform> make(Options options);
