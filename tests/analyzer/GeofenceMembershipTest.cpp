@@ -39,7 +39,7 @@ TEST_F(GeofenceMembershipTest, OneStayGivesOneEntryAndOneExitWhateverTheFetchesB
   // 30 m from where it fetched, beyond `max`: the same venue comes back as a new object.
   walkFetching(chordNorthOf(venue, 40.0), same);
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(story(), "+v0");
+  EXPECT_EQ(journal->story, "+v0");
   EXPECT_EQ(manager->currentGeofences(), *manager->geofences()) << "held as the newest object";
 
   // A fetch without the venue does not make the user stay in it for ever.
@@ -47,16 +47,16 @@ TEST_F(GeofenceMembershipTest, OneStayGivesOneEntryAndOneExitWhateverTheFetchesB
   walkFetching(chordNorthOf(venue, 90.0), answer(std::vector<Fence>{}));
   ASSERT_EQ(requests.size(), 3u);
   walkFetching(chordNorthOf(venue, 114.0), Json());
-  EXPECT_EQ(story(), "+v0");
+  EXPECT_EQ(journal->story, "+v0");
   walkFetching(chordNorthOf(venue, 116.0), Json());
-  EXPECT_EQ(story(), "+v0 -v0");
+  EXPECT_EQ(journal->story, "+v0 -v0");
   EXPECT_TRUE(manager->currentGeofences().empty());
 
   // Another venue on the same spot is another geofence.
   advanceBy(31.0);
   walkFetching(venue, answer({Fence{venue, "v0"}, Fence{venue, "v1"}, Fence{venue, "v1"}}));
   ASSERT_EQ(requests.size(), 4u);
-  EXPECT_EQ(story(), "+v0 -v0 +v0 +v1");
+  EXPECT_EQ(journal->story, "+v0 -v0 +v0 +v1");
 }
 
 TEST_F(GeofenceMembershipTest, AGeofenceWithoutIdentifiersIsKnownByItsCircle) {
@@ -70,8 +70,8 @@ TEST_F(GeofenceMembershipTest, AGeofenceWithoutIdentifiersIsKnownByItsCircle) {
   advanceBy(31.0);
   walkFetching(chordNorthOf(venue, 40.0), anonymous({venue, chordNorthOf(venue, 1.0)}));
   ASSERT_EQ(requests.size(), 2u);
-  ASSERT_EQ(journal->events.size(), 2u) << "the first again, and the one a metre off";
-  EXPECT_EQ(journal->events[1].second->center, chordNorthOf(venue, 1.0));
+  ASSERT_EQ(journal->geofences.size(), 2u) << "the first again, and the one a metre off";
+  EXPECT_EQ(journal->geofences[1]->center, chordNorthOf(venue, 1.0));
 }
 
 TEST_F(GeofenceMembershipTest, ElementsWithoutACentreTakeNoPartInMaxNorInTheTests) {
@@ -92,7 +92,7 @@ TEST_F(GeofenceMembershipTest, ElementsWithoutACentreTakeNoPartInMaxNorInTheTest
   walkFetching(Coordinate{0.0, 0.0}, fetched);
   EXPECT_EQ(requests.size(), 3u);
   manager->processExit(Coordinate{0.0, 0.0});
-  EXPECT_EQ(story(), "");
+  EXPECT_EQ(journal->story, "");
   EXPECT_TRUE(manager->currentGeofences().empty());
 }
 
@@ -100,7 +100,7 @@ TEST_F(GeofenceMembershipTest, ARelaunchRepeatsNeitherAnEntryNorAnExit) {
   // The far geofence keeps every later sample from fetching.
   const Json fetched = answer({venue, metres(0, 500)});
   walkFetching(venue, fetched);
-  ASSERT_EQ(story(), "+v0");
+  ASSERT_EQ(journal->story, "+v0");
 
   relaunch();
   const auto restored = manager->currentGeofences();
@@ -108,13 +108,13 @@ TEST_F(GeofenceMembershipTest, ARelaunchRepeatsNeitherAnEntryNorAnExit) {
   EXPECT_EQ(restored[0], manager->geofences()->at(0)) << "one object in the list and the set";
   EXPECT_EQ(restored[0]->venue->name, "Venue v0");
   walkFetching(chordNorthOf(venue, 20.0), fetched);
-  EXPECT_EQ(story(), "+v0");
+  EXPECT_EQ(journal->story, "+v0");
   walkFetching(chordNorthOf(venue, 120.0), fetched);
-  EXPECT_EQ(story(), "+v0 -v0");
+  EXPECT_EQ(journal->story, "+v0 -v0");
 
   relaunch();
   walkFetching(chordNorthOf(venue, 130.0), fetched);
-  EXPECT_EQ(story(), "+v0 -v0");
+  EXPECT_EQ(journal->story, "+v0 -v0");
 
   // Leaving while driving is written down too.
   walkFetching(venue, fetched);
@@ -122,7 +122,7 @@ TEST_F(GeofenceMembershipTest, ARelaunchRepeatsNeitherAnEntryNorAnExit) {
   relaunch();
   EXPECT_TRUE(manager->currentGeofences().empty());
   walkFetching(chordNorthOf(venue, 101.0), fetched);
-  EXPECT_EQ(story(), "+v0 -v0 +v0 -v0");
+  EXPECT_EQ(journal->story, "+v0 -v0 +v0 -v0");
   EXPECT_EQ(requests.size(), 1u);
 }
 

@@ -88,28 +88,19 @@ class GeofencesTest : public PlatformTest {
     return documentsDirectory() / TRGeofencesManager::kArchiveFileName;
   }
 
-  // The venues `journal` was told of so far, as "+v0 -v0 +v1" (entered, left).
-  std::string story() const {
-    std::string text;
-    auto add = [&text](char sign, const std::shared_ptr<TRGeofence>& geofence) {
-      if (!text.empty()) text += ' ';
-      text += sign + geofence->venue->venueId.value_or("?");
-    };
-    for (const auto& [entered, geofence] : journal->events)
-      add(entered ? '+' : '-', geofence);
-    return text;
-  }
-
-  // Writes entries and exits down in one list, in the order they came.
+  // Writes the venues it is told of down as "+v0 -v0 +v1" (entered, left), in order.
   class Journal final : public TRGeofenceDelegate {
    public:
-    void enteredRegion(const std::shared_ptr<TRGeofence>& geofence) override {
-      events.emplace_back(true, geofence);
+    void enteredRegion(const std::shared_ptr<TRGeofence>& geofence) override { add('+', geofence); }
+    void exitedRegion(const std::shared_ptr<TRGeofence>& geofence) override { add('-', geofence); }
+    std::string story;
+    std::vector<std::shared_ptr<TRGeofence>> geofences;
+
+   private:
+    void add(char sign, const std::shared_ptr<TRGeofence>& geofence) {
+      story += (story.empty() ? "" : " ") + (sign + geofence->venue->venueId.value_or("?"));
+      geofences.push_back(geofence);
     }
-    void exitedRegion(const std::shared_ptr<TRGeofence>& geofence) override {
-      events.emplace_back(false, geofence);
-    }
-    std::vector<std::pair<bool, std::shared_ptr<TRGeofence>>> events;
   };
 
   const Coordinate venue = metres(0, 0);

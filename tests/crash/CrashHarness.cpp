@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -210,40 +211,41 @@ class DayCheck {
     if (final && !tracker->operationsQueue().empty()) fail("work is left at the end of the day");
   }
 
-  void checkGeofences() {
-    const auto bytes = fileBytes(documents_ / TRGeofencesManager::kArchiveFileName);
-    if (!bytes) return;
-    try {
-      const auto manager =
-          platform::KeyedUnarchiver::unarchiveObjectOfClass<TRGeofencesManager>(*bytes);
-      if (!manager || manager->filters().size() != 1 || !manager->geofences() ||
-          manager->geofences()->size() != 3) {
-        fail("trGeofences does not hold the fetched geofences");
-      } else {
-        ++report_.filesLoaded;
-      }
-    } catch (const std::exception& error) {
-      fail(std::string("trGeofences does not load: ") + error.what());
-    }
-  }
-
-  void checkUserValues() {
-    const auto bytes = fileBytes(documents_ / "saveduser");
+  // Loads `name` as a T if the file is there; `sound` says what is wrong with it, if anything.
+  template <class T>
+  void checkArchive(const char* name, bool required,
+                    const std::function<std::string(const std::shared_ptr<T>&)>& sound) {
+    const auto bytes = fileBytes(documents_ / name);
     if (!bytes) {
-      if (journals_.lastValues >= 0) fail("saveduser is missing");
+      if (required) fail(std::string(name) + " is missing");
       return;
     }
     try {
-      const auto values = platform::KeyedUnarchiver::unarchiveObjectOfClass<TRUserValues>(*bytes);
-      const int age = values ? values->dictionary.value("age", -1) : -1;
-      if (age < journals_.lastValues) {
-        fail("saveduser went back to age " + std::to_string(age));
-      } else {
+      const std::string wrong = sound(platform::KeyedUnarchiver::unarchiveObjectOfClass<T>(*bytes));
+      if (wrong.empty()) {
         ++report_.filesLoaded;
+      } else {
+        fail(std::string(name) + " " + wrong);
       }
     } catch (const std::exception& error) {
-      fail(std::string("saveduser does not load: ") + error.what());
+      fail(std::string(name) + " does not load: " + error.what());
     }
+  }
+
+  void checkGeofences() {
+    checkArchive<TRGeofencesManager>(
+        TRGeofencesManager::kArchiveFileName, false, [](const auto& manager) {
+          const bool whole = manager && manager->filters().size() == 1 && manager->geofences() &&
+                             manager->geofences()->size() == 3;
+          return whole ? "" : "does not hold the fetched geofences";
+        });
+  }
+
+  void checkUserValues() {
+    checkArchive<TRUserValues>("saveduser", journals_.lastValues >= 0, [&](const auto& values) {
+      const int age = values ? values->dictionary.value("age", -1) : -1;
+      return age < journals_.lastValues ? "went back to age " + std::to_string(age) : "";
+    });
   }
 
   void checkUserDefaults() {
@@ -253,14 +255,12 @@ class DayCheck {
       return;
     }
     const auto opened = platform::Envelope::open("TRUD", *bytes);
-    if (opened.status != platform::Envelope::Status::kOk) {
-      fail("the user defaults do not load");
-      return;
-    }
-    const Json values = Json::from_cbor(opened.payload, true, false);
+    const Json values = opened.status == platform::Envelope::Status::kOk
+                            ? Json::from_cbor(opened.payload, true, false)
+                            : Json();
     const int step = values.is_object() ? values.value(CrashDay::kStepKey, 0) : -1;
     if (step < journals_.lastStep) {
-      fail("the user defaults went back to step " + std::to_string(step));
+      fail("the user defaults do not load or went back to step " + std::to_string(step));
     } else {
       ++report_.filesLoaded;
     }
@@ -325,6 +325,17 @@ CrashHarness::Report CrashHarness::run() {
   double restoringMilliseconds = 50.0;  // how long restoring took, last seen
   std::set<std::string> leftovers;      // temporaries the last kill left
 
+  // The temporaries the last kill left must be gone once a new life has started.
+  const auto sweep = [&](const std::string& context) {
+    for (const auto& name : leftovers) {
+      if (std::filesystem::exists(documents / name)) {
+        report.failures.push_back(context + ": the leftover " + name + " was not swept");
+      } else {
+        ++report.temporariesSwept;
+      }
+    }
+    leftovers.clear();
+  };
   const auto finishDay = [&](const std::string& context) {
     const auto journals = Journals::read(state);
     DayCheck(documents, journals, report, context).run(true);
@@ -335,14 +346,17 @@ CrashHarness::Report CrashHarness::run() {
     ++report.daysCompleted;
   };
 
-  while (report.kills < options_.kills && report.failures.empty()) {
+  // After the last kill, the day under way runs to its end.
+  while (report.failures.empty()) {
+    const bool last = report.kills >= options_.kills;
     const auto errors = state / ("life-" + std::to_string(report.lives + 1) + ".err");
     const auto started = Clock::now();
     Life life = spawn(options_.child, documents, state, errors);
     ++report.lives;
     std::string output;
-    const bool whileRestoring = unit(random) < 0.2;
-    if (whileRestoring) {
+    if (last) {
+      // Not killed: waited for below.
+    } else if (unit(random) < 0.2) {
       std::this_thread::sleep_for(
           std::chrono::duration<double, std::milli>(unit(random) * restoringMilliseconds));
     } else if (waitForReady(life.output, output, Clock::now() + std::chrono::seconds(60))) {
@@ -351,26 +365,17 @@ CrashHarness::Report CrashHarness::run() {
       std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
           unit(random) * options_.maximumDelayMilliseconds));
     }
-    ::kill(life.pid, SIGKILL);
+    if (!last) ::kill(life.pid, SIGKILL);
     int status = 0;
     ::waitpid(life.pid, &status, 0);
     drain(life.output, output);
     ::close(life.output);
     const bool ready = output.find("ready") != std::string::npos;
     const std::string context = "day " + std::to_string(day) + ", life " +
-                                std::to_string(report.lives) + " (seed " +
-                                std::to_string(options_.seed) + ")";
+                                std::to_string(report.lives) + (last ? ", the last" : "") +
+                                " (seed " + std::to_string(options_.seed) + ")";
 
-    if (ready) {
-      for (const auto& name : leftovers) {
-        if (std::filesystem::exists(documents / name)) {
-          report.failures.push_back(context + ": the leftover " + name + " was not swept");
-        } else {
-          ++report.temporariesSwept;
-        }
-      }
-      leftovers.clear();
-    }
+    if (ready) sweep(context);
 
     if (WIFEXITED(status)) {
       if (WEXITSTATUS(status) != 0) {
@@ -379,11 +384,12 @@ CrashHarness::Report CrashHarness::run() {
         break;
       }
       finishDay(context);
+      if (last) break;
       newDay();
       leftovers.clear();
       continue;
     }
-    if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
+    if (last || !WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
       report.failures.push_back(context + ": the child died on its own: " + textOf(errors));
       break;
     }
@@ -393,29 +399,6 @@ CrashHarness::Report CrashHarness::run() {
     DayCheck(documents, journals, report, context).run(false);
     for (const auto& name : temporariesIn(documents)) {
       if (leftovers.insert(name).second) ++report.temporariesLeft;
-    }
-  }
-
-  // The day under way runs to its end.
-  if (report.failures.empty()) {
-    const auto errors = state / "last-life.err";
-    Life life = spawn(options_.child, documents, state, errors);
-    ++report.lives;
-    int status = 0;
-    ::waitpid(life.pid, &status, 0);
-    ::close(life.output);
-    const std::string context = "day " + std::to_string(day) + ", last life";
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      report.failures.push_back(context + ": the day did not end well: " + textOf(errors));
-    } else {
-      finishDay(context);
-      for (const auto& name : leftovers) {
-        if (std::filesystem::exists(documents / name)) {
-          report.failures.push_back(context + ": the leftover " + name + " was not swept");
-        } else {
-          ++report.temporariesSwept;
-        }
-      }
     }
   }
   platform::Platform::install(previous);

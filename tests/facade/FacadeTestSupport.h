@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "analyzer/AnalyzerTestSupport.h"
 #include "analyzer/TRLocationAnalyzer.h"
 #include "analyzer/modes/TRWalkingMode.h"
 #include "networking/TRNetworkClient.h"
 #include "strategies/LocationManagerStrategy.h"
 #include "strategies/StrategiesStateMachine.h"
+#include "support/FixDriver.h"
 #include "support/TemporaryDirectory.h"
 #include "trevalo/facade/TRContext.h"
 #include "trevalo/facade/Trevalo.h"
@@ -83,7 +83,7 @@ class RecordingDelegate : public TrevaloDelegate {
 // A facade on a context of its own (with a network client of its own, so no test shares the
 // process-wide one), a recording delegate, and a simulated platform whose run loop belongs to
 // the test's thread: virtual time from 2026-01-01T00:00:00Z, an empty documents directory.
-class FacadeTest : public ::testing::Test {
+class FacadeTest : public ::testing::Test, public FixDriver {
  protected:
   void SetUp() override {
     directory_.emplace();
@@ -148,28 +148,9 @@ class FacadeTest : public ::testing::Test {
   Location fixAt(Coordinate coordinate, FixKind kind = kOutdoors) const {
     return Location(coordinate, 0.0, kind.accuracy, -1.0, kind.course, kind.speed, now());
   }
-  // A fix every `interval` seconds on a straight line from `from` to `to`, reached after
-  // `seconds` (the clock moves first, so timers due meanwhile fire before each fix).
-  void walk(Coordinate from, Coordinate to, double seconds, double interval = 5.0,
-            FixKind kind = kOutdoors) {
-    const int steps = static_cast<int>(std::lround(seconds / interval));
-    for (int i = 1; i <= steps; ++i) {
-      advanceBy(interval);
-      const double f = static_cast<double>(i) / steps;
-      deliver({from.latitude + (to.latitude - from.latitude) * f,
-               from.longitude + (to.longitude - from.longitude) * f},
-              kind);
-    }
-  }
-  // Indoor fixes every 5 s at `where` until the analyzer is in `mode`, at most `seconds` long.
-  void stayUntil(TRMode mode, Coordinate where, double seconds) {
-    for (double waited = 0.0; waited < seconds && analyzer().currentMode() != mode; waited += 5.0) {
-      advanceBy(5.0);
-      deliver(where, kIndoors);
-    }
-    ASSERT_EQ(analyzer().currentMode(), mode) << "not reached within " << seconds << " s";
-  }
-
+  void take(Coordinate coordinate, FixKind kind) override { deliver(coordinate, kind); }
+  void moveClock(double seconds) override { advanceBy(seconds); }
+  TRMode currentMode() const override { return analyzer().currentMode(); }
   // The method and path (with the query) of each request sent so far.
   std::vector<std::string> sentPaths() const {
     std::vector<std::string> paths;

@@ -121,7 +121,7 @@ TEST_F(ScenarioTest, TheRoadOfOneStay) {
   EXPECT_GT(now().timeIntervalSinceDate(begin), 500.0);
 }
 
-TEST_F(ScenarioTest, ARelaunchFinishesThePendingVisitWorkAndAPauseIsRemembered) {
+TEST_F(ScenarioTest, ARelaunchFinishesThePendingVisitWork) {
   start();
   arrive();
   // The resolution is on its way when the process ends.
@@ -137,52 +137,41 @@ TEST_F(ScenarioTest, ARelaunchFinishesThePendingVisitWorkAndAPauseIsRemembered) 
   answer(200, kCafe);
   EXPECT_THAT(delegate->notices(), ElementsAre("start Cafe"));
   EXPECT_TRUE(tracker().operationsQueue().empty());
-
-  trevalo->pause();
-  relaunch();
-  trevalo->handleAppLaunch("token", delegate);
-  runUntilIdle();
-  EXPECT_FALSE(trevalo->isRunning());
-  EXPECT_TRUE(locationManager().calls().empty());
-  EXPECT_EQ(transport().sentCount(), 0u);
 }
 
-TEST_F(ScenarioTest, ARegionCrossingWakesTheSdkFromGeofenceSleepToTrackAgain) {
-  start();
-  walk(metres(0, 0), metres(0, 50), 30.0);
-  machine().changeStrategy(StrategyTypeGeofence, {});
-  expectAsleepAround(metres(0, 50));
-  recordStrategies(strategies, true);
-
-  advanceBy(600.0);
-  ASSERT_TRUE(locationManager().deliverRegionExit("tr_geofence2"));
-  runUntilIdle();
-  EXPECT_THAT(delegate->notices(), ElementsAre("region exited region tr_geofence2"));
-  expectTracking();
-  EXPECT_THAT(strategies,
-              ElementsAre("strategy StrategyTypeInitial", "strategy StrategyTypeVisitWalkingLow"));
-  EXPECT_EQ(analyzer().currentMode(), TRModeVisitWalking);
-
-  // It stays awake: ticks come, fixes are taken, and no tick puts it back to sleep.
-  advanceBy(60.0);
-  EXPECT_TRUE(deliver(metres(40, 50)));
-  expectTracking();
-  EXPECT_EQ(delegate->locations.back().coordinate(), metres(40, 50));
-}
-
-TEST_F(ScenarioTest, AResumeAskedForDuringGeofenceSleepEndsItAsACrossingDoes) {
-  start();
-  walk(metres(0, 0), metres(0, 50), 30.0);
-  machine().changeStrategy(StrategyTypeGeofence, {});
-  expectAsleepAround(metres(0, 50));
-
-  EXPECT_EQ(trevalo->resume(), std::nullopt);
-  runUntilIdle();
-  EXPECT_EQ(machine().currentStrategyType(), StrategyTypeInitial);
-  expectTracking();
-  advanceBy(60.0);
-  EXPECT_TRUE(deliver(metres(40, 50)));
-  expectTracking();
+// Woken from geofence sleep by a crossing out of a sleep region, or by a resume, the SDK
+// tracks again and stays awake: ticks come, fixes are taken, and no tick puts it back to sleep.
+TEST_F(ScenarioTest, ACrossingOrAResumeWakesTheSdkFromGeofenceSleepForGood) {
+  for (const bool crossing : {true, false}) {
+    SCOPED_TRACE(crossing ? "a crossing" : "a resume");
+    relaunch();
+    start();
+    walk(metres(0, 0), metres(0, 50), 30.0);
+    machine().changeStrategy(StrategyTypeGeofence, {});
+    expectAsleepAround(metres(0, 50));
+    strategies.clear();
+    recordStrategies(strategies, true);
+    advanceBy(600.0);
+    if (crossing) {
+      ASSERT_TRUE(locationManager().deliverRegionExit("tr_geofence2"));
+    } else {
+      EXPECT_EQ(trevalo->resume(), std::nullopt);
+    }
+    runUntilIdle();
+    expectTracking();
+    if (crossing) {
+      EXPECT_THAT(delegate->notices(), ElementsAre("region exited region tr_geofence2"));
+      EXPECT_THAT(strategies, ElementsAre("strategy StrategyTypeInitial",
+                                          "strategy StrategyTypeVisitWalkingLow"));
+      EXPECT_EQ(analyzer().currentMode(), TRModeVisitWalking);
+    } else {
+      EXPECT_THAT(strategies, ElementsAre("strategy StrategyTypeInitial"));
+    }
+    advanceBy(60.0);
+    EXPECT_TRUE(deliver(metres(40, 50)));
+    expectTracking();
+    EXPECT_EQ(delegate->locations.back().coordinate(), metres(40, 50));
+  }
 }
 
 TEST_F(ScenarioTest, InTheGeofenceDebugModeEveryDecisionSleepsAroundTheNewestPosition) {

@@ -35,37 +35,38 @@ class StrategiesTest : public testing::FacadeTest {
   }
 };
 
-TEST_F(StrategiesTest, TheCompassFollowsTheStrategyAndItsFilterOnlyWhileOn) {
+// Each change's settings in order; the compass follows the strategy, and its filter only while
+// on; leaving Off starts location updates again after the settings.
+TEST_F(StrategiesTest, EachChangeAppliesItsSettingsInOrder) {
   start();
   recordHeadingLines();
-  change(StrategyTypeCar);
-  EXPECT_THAT(locationManager().calls(),
-              ElementsAre("distanceFilter=999", "activityType=3", "desiredAccuracy=3000",
-                          "pausesLocationUpdatesAutomatically=false", "stopUpdatingHeading"));
-  change(StrategyTypeHighWalking);
-  EXPECT_THAT(locationManager().calls(),
-              ElementsAre("distanceFilter=1", "activityType=3", "desiredAccuracy=-1",
-                          "pausesLocationUpdatesAutomatically=false", "startUpdatingHeading",
-                          "headingFilter=1"));
-  change(StrategyTypeCar);
+  const std::string settings = "activityType=3 desiredAccuracy=";
+  const std::pair<StrategyType, std::string> changes[] = {
+      {StrategyTypeOff, "stopUpdatingLocation"},
+      {StrategyTypeLowWalking,
+       "distanceFilter=4 " + settings + "10 P startUpdatingLocation headingFilter=1"},
+      {StrategyTypeCar, "distanceFilter=999 " + settings + "3000 P stopUpdatingHeading"},
+      {StrategyTypeHighWalking,
+       "distanceFilter=1 " + settings + "-1 P startUpdatingHeading headingFilter=1"},
+      {StrategyTypeCar, "distanceFilter=999 " + settings + "3000 P stopUpdatingHeading"},
+  };
+  for (const auto& [type, expected] : changes) {
+    SCOPED_TRACE(TRUtils::strForStrategy(type));
+    change(type);
+    std::string calls;
+    for (const auto& call : locationManager().calls())
+      calls += (calls.empty() ? "" : " ") +
+               (call == "pausesLocationUpdatesAutomatically=false" ? "P" : call);
+    EXPECT_EQ(calls, expected);
+    if (type == StrategyTypeOff) {
+      // Off keeps no timer: nothing moves on by itself.
+      advanceBy(600.0);
+      EXPECT_EQ(machine().currentStrategyType(), StrategyTypeOff);
+    }
+  }
   EXPECT_EQ(locationManager().headingFilter(), 1.0);
-  EXPECT_FALSE(locationManager().isUpdatingHeading());
   EXPECT_THAT(headingLines,
               ElementsAre("heading force off", "heading force on", "heading force off"));
-}
-
-TEST_F(StrategiesTest, LeavingOffStartsLocationUpdatesAgainAfterTheSettings) {
-  start();
-  change(StrategyTypeOff);
-  EXPECT_THAT(locationManager().calls(), ElementsAre("stopUpdatingLocation"));
-  // Off keeps no timer: nothing moves on by itself.
-  advanceBy(600.0);
-  EXPECT_EQ(machine().currentStrategyType(), StrategyTypeOff);
-  change(StrategyTypeLowWalking);
-  EXPECT_THAT(locationManager().calls(),
-              ElementsAre("distanceFilter=4", "activityType=3", "desiredAccuracy=10",
-                          "pausesLocationUpdatesAutomatically=false", "startUpdatingLocation",
-                          "headingFilter=1"));
 }
 
 TEST_F(StrategiesTest, EachKeepAliveTickReappliesTheCurrentStrategyAndZerosWhenUnset) {
@@ -117,23 +118,28 @@ TEST_F(StrategiesTest, DecisionsReadTheAnalyzerUnlessTheDebugOptionsSayOtherwise
   }
 }
 
+// Longitudes widen with the latitude and wrap round the antimeridian.
 TEST_F(StrategiesTest, SleepPutsSixSmallRegionsAroundTheLastFixAndStopsTheRest) {
-  start(TROptions{{TROptionTimedUpdatesInterval, 10.0}});
-  deliver(Coordinate{0.0, 0.0});
-  change(StrategyTypeGeofence);
-
-  const auto regions = locationManager().monitoredRegions();
-  ASSERT_EQ(regions.size(), 6u);
   const double offset = 30.0 / 6372797.6 * 57.29577951308232;  // about 0.00027 degrees
-  for (int k = 0; k < 6; ++k) {
-    const auto& region = regions[k];
-    EXPECT_EQ(region.identifier, "tr_geofence" + std::to_string(k));
-    EXPECT_EQ(region.radius, 16.0);
-    EXPECT_NEAR(region.center.latitude, offset * std::cos(k * M_PI / 3), 1e-12);
-    EXPECT_NEAR(region.center.longitude, offset * std::sin(k * M_PI / 3), 1e-12);
+  for (const Coordinate where : {Coordinate{0.0, 0.0}, Coordinate{60.0, 179.9999}}) {
+    SCOPED_TRACE(where.longitude);
+    relaunch();
+    start(TROptions{{TROptionTimedUpdatesInterval, 10.0}});
+    deliver(where);
+    change(StrategyTypeGeofence);
+    const auto regions = locationManager().monitoredRegions();
+    ASSERT_EQ(regions.size(), 6u);
+    for (int k = 0; k < 6; ++k) {
+      const auto& region = regions[k];
+      EXPECT_EQ(region.identifier, "tr_geofence" + std::to_string(k));
+      EXPECT_EQ(region.radius, 16.0);
+      EXPECT_NEAR(region.center.latitude, where.latitude + offset * std::cos(k * M_PI / 3), 1e-9);
+      const double east = where.longitude + offset * std::sin(k * M_PI / 3) /
+                                                std::cos(where.latitude / 57.29577951308232);
+      EXPECT_NEAR(region.center.longitude, east < 180.0 ? east : east - 360.0, 1e-9);
+    }
   }
-  EXPECT_NEAR(regions[0].center.latitude, 0.00027, 0.000005);
-  EXPECT_NEAR(regions[3].center.latitude, -0.00027, 0.000005);
+  EXPECT_NEAR(locationManager().monitoredRegions()[3].center.latitude, 60.0 - 0.00027, 0.000005);
   EXPECT_FALSE(locationManager().isUpdatingLocation());
   EXPECT_FALSE(locationManager().isUpdatingHeading());
   EXPECT_FALSE(locationManager().isMonitoringSignificantLocationChanges());
@@ -150,23 +156,6 @@ TEST_F(StrategiesTest, SleepPutsSixSmallRegionsAroundTheLastFixAndStopsTheRest) 
   EXPECT_EQ(delegate->events.size(), before);
   EXPECT_FALSE(locationManager().isUpdatingLocation());
   EXPECT_EQ(locationManager().monitoredRegions().size(), 6u);
-}
-
-TEST_F(StrategiesTest, LongitudesOfSleepRegionsWidenWithLatitudeAndStayInRange) {
-  start();
-  const Coordinate north{60.0, 179.9999};
-  deliver(north);
-  change(StrategyTypeGeofence);
-  const auto regions = locationManager().monitoredRegions();
-  ASSERT_EQ(regions.size(), 6u);
-  const double offset = 30.0 / 6372797.6 * 57.29577951308232;
-  // East of the antimeridian the longitude wraps round to the negative side.
-  EXPECT_NEAR(regions[1].center.longitude, 179.9999 + offset * std::sin(M_PI / 3) / 0.5 - 360.0,
-              1e-9);
-  for (const auto& region : regions) {
-    EXPECT_GE(region.center.longitude, -180.0);
-    EXPECT_LT(region.center.longitude, 180.0);
-  }
 }
 
 TEST_F(StrategiesTest, WithoutAnyFixYetSleepWaitsForTheFirstOne) {

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "analyzer/AnalyzerTestSupport.h"
 #include "networking/LoopbackServer.h"
 #include "networking/TRNetworkClient.h"
 #include "strategies/StrategiesStateMachine.h"
+#include "support/FixDriver.h"
 #include "support/TemporaryDirectory.h"
 #include "trevalo/facade/TRContext.h"
 #include "trevalo/facade/Trevalo.h"

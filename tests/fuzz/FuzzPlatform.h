@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "MemoryFileSystem.h"
+#include "platform/ArchiveError.h"
 #include "trevalo/platform/simulated/SimulatedPlatform.h"
 
 namespace trevalo::fuzzing {
@@ -29,6 +31,20 @@ class FuzzPlatform {
   // Runs the run loop until nothing is due, answering every request the SDK sends with
   // `status` and an empty JSON object, at most `rounds` times.
   void answerEverything(int status, int rounds = 8) const;
+
+  // What the SDK wrote to `path`, read back as a T: a file missing or unreadable stops the run.
+  template <class T>
+  std::shared_ptr<T> readBack(const std::filesystem::path& path) const {
+    const auto saved = files_->readFile(path);
+    TREVALO_FUZZ_CHECK(saved);
+    try {
+      auto restored = platform::KeyedUnarchiver::unarchiveObjectOfClass<T>(*saved);
+      TREVALO_FUZZ_CHECK(restored);
+      return restored;
+    } catch (const platform::ArchiveError& error) {
+      fail(error.what(), __FILE__, __LINE__);
+    }
+  }
 
  private:
   std::shared_ptr<MemoryFileSystem> files_;

@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   filter->radius = 100.0;
   const auto delegate = std::make_shared<fuzzing::RecordingGeofenceDelegate>();
   const auto manager = TRGeofencesManager::make();
-  manager->setFetchGeofences([](Coordinate, const TRGeofencesManager::Filters&,
-                                const TRGeofencesManager::FetchCompletion&) {});
+  manager->setFetchGeofences([](auto&&...) {});
   manager->updateFilters({filter}, delegate);
   const Coordinate center{40.7, -73.9};
   manager->updateGeofences(geofences, center);
@@ -69,18 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Saved after the fetch; what the manager wrote must read back whole.
   manager->saveGeofences();
-  const auto saved = platform.files().readFile(platform.platform().documentsDirectory() /
-                                               TRGeofencesManager::kArchiveFileName);
-  TREVALO_FUZZ_CHECK(saved);
-  try {
-    const auto restored =
-        platform::KeyedUnarchiver::unarchiveObjectOfClass<TRGeofencesManager>(*saved);
-    TREVALO_FUZZ_CHECK(restored);
-    TREVALO_FUZZ_CHECK(restored->geofences().value_or(TRGeofencesManager::Geofences{}).size() ==
-                       centers.size());
-    TREVALO_FUZZ_CHECK(restored->currentGeofences().size() == manager->currentGeofences().size());
-  } catch (const platform::ArchiveError& error) {
-    fuzzing::fail(error.what(), __FILE__, __LINE__);
-  }
+  const auto restored = platform.readBack<TRGeofencesManager>(
+      platform.platform().documentsDirectory() / TRGeofencesManager::kArchiveFileName);
+  TREVALO_FUZZ_CHECK(restored->geofences().value_or(TRGeofencesManager::Geofences{}).size() ==
+                     centers.size());
+  TREVALO_FUZZ_CHECK(restored->currentGeofences().size() == manager->currentGeofences().size());
   return 0;
 }

@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzzing::FuzzPlatform platform({{TRGeofencesManager::kArchiveFileName, file}});
   const auto manager = TRGeofencesManager::restoreManager();
   TREVALO_FUZZ_CHECK(manager);
-  manager->setFetchGeofences([](Coordinate, const TRGeofencesManager::Filters&,
-                                const TRGeofencesManager::FetchCompletion&) {});
+  manager->setFetchGeofences([](auto&&...) {});
   (void)manager->description();
 
   const auto delegate = std::make_shared<fuzzing::RecordingGeofenceDelegate>();
@@ -27,18 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   manager->recalculateMaxDistance();
   TREVALO_FUZZ_CHECK(manager->saveGeofences());
 
-  const auto saved = platform.files().readFile(platform.platform().documentsDirectory() /
-                                               TRGeofencesManager::kArchiveFileName);
-  TREVALO_FUZZ_CHECK(saved);
-  try {
-    const auto restored =
-        platform::KeyedUnarchiver::unarchiveObjectOfClass<TRGeofencesManager>(*saved);
-    TREVALO_FUZZ_CHECK(restored);
-    TREVALO_FUZZ_CHECK(restored->filters().size() == manager->filters().size());
-    TREVALO_FUZZ_CHECK(restored->currentGeofences().size() == manager->currentGeofences().size());
-    TREVALO_FUZZ_CHECK(restored->geofences().has_value() == manager->geofences().has_value());
-  } catch (const platform::ArchiveError& error) {
-    fuzzing::fail(error.what(), __FILE__, __LINE__);
-  }
+  const auto restored = platform.readBack<TRGeofencesManager>(
+      platform.platform().documentsDirectory() / TRGeofencesManager::kArchiveFileName);
+  TREVALO_FUZZ_CHECK(restored->filters().size() == manager->filters().size());
+  TREVALO_FUZZ_CHECK(restored->currentGeofences().size() == manager->currentGeofences().size());
+  TREVALO_FUZZ_CHECK(restored->geofences().has_value() == manager->geofences().has_value());
   return 0;
 }

@@ -27,9 +27,4 @@ bool MemoryFileSystem::fileExists(const std::filesystem::path& path) const {
   return files_.contains(path.lexically_normal().string());
 }
 
-void MemoryFileSystem::clear() {
-  const std::lock_guard lock(mutex_);
-  files_.clear();
-}
-
 }  // namespace trevalo::fuzzing

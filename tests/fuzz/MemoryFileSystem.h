@@ -19,8 +19,6 @@ class MemoryFileSystem final : public platform::FileSystem {
   bool removeFile(const std::filesystem::path& path) override;
   bool fileExists(const std::filesystem::path& path) const override;
 
-  void clear();
-
  private:
   mutable std::mutex mutex_;
   std::map<std::string, platform::Bytes> files_;

@@ -47,15 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hasVisit = tracker->currentVisit() != nullptr;
   }
   // What the tracker wrote, it reads back whole.
-  const auto saved = platform.files().readFile(VisitTracker::venueCachePath());
-  TREVALO_FUZZ_CHECK(saved);
-  try {
-    const auto restored = platform::KeyedUnarchiver::unarchiveObjectOfClass<VisitTracker>(*saved);
-    TREVALO_FUZZ_CHECK(restored);
-    TREVALO_FUZZ_CHECK(restored->operationsQueue().size() == operations);
-    TREVALO_FUZZ_CHECK((restored->currentVisit() != nullptr) == hasVisit);
-  } catch (const platform::ArchiveError& error) {
-    fuzzing::fail(error.what(), __FILE__, __LINE__);
-  }
+  const auto restored = platform.readBack<VisitTracker>(VisitTracker::venueCachePath());
+  TREVALO_FUZZ_CHECK(restored->operationsQueue().size() == operations);
+  TREVALO_FUZZ_CHECK((restored->currentVisit() != nullptr) == hasVisit);
   return 0;
 }

@@ -2,11 +2,35 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
-
 #include "trevalo/platform/HttpTransport.h"
 
 namespace trevalo::testing {
+
+namespace {
+
+// Hands every request to another transport with its timeout cut to `timeout` seconds.
+class ShortTimeoutTransport final : public platform::HttpTransport {
+ public:
+  ShortTimeoutTransport(std::shared_ptr<platform::HttpTransport> transport, double timeout)
+      : transport_(std::move(transport)), timeout_(timeout) {}
+
+  void send(platform::HttpRequest request, Completion completion) override {
+    if (request.timeoutInterval > timeout_) request.timeoutInterval = timeout_;
+    transport_->send(std::move(request), std::move(completion));
+  }
+
+ private:
+  std::shared_ptr<platform::HttpTransport> transport_;
+  double timeout_;
+};
+
+}  // namespace
+
+std::shared_ptr<platform::HttpTransport> hostileTransport(
+    platform::CurlHttpTransport::Options options) {
+  return std::make_shared<ShortTimeoutTransport>(
+      std::make_shared<platform::CurlHttpTransport>(options), 0.5);
+}
 
 std::vector<HostileCase> hostileCases() {
   using Kind = HostileServer::Behaviour::Kind;
@@ -14,25 +38,16 @@ std::vector<HostileCase> hostileCases() {
   constexpr const char* kService = "Trevalo";
   const std::string kTransport = platform::HttpTransport::kErrorDomain;
 
-  Behaviour truncated = Behaviour::answer(200, R"({"venue":{"id":"v)");
-  truncated.kind = Kind::kTruncate;
-  truncated.declaredLength = 4096;
-
-  Behaviour drip;
-  drip.kind = Kind::kDrip;
-  drip.interval = std::chrono::milliseconds(50);
-
-  Behaviour dropped = Behaviour::answer(
-      200, R"({"venue":{"id":"v-1","name":")" + std::string(8192, 'x') + R"("}})");
-  dropped.kind = Kind::kDrop;
-
-  Behaviour flood;
-  flood.kind = Kind::kFlood;
-  flood.floodBytes = std::uint64_t{100} * 1024 * 1024;
-
-  Behaviour notHttp;
-  notHttp.kind = Kind::kGarbage;
-  notHttp.body = std::string("\x16\x03\x01\x02\x00\x01\xfc", 7) + "\r\n\r\nnot http at all";
+  const Behaviour truncated{
+      .kind = Kind::kTruncate, .body = R"({"venue":{"id":"v)", .declaredLength = 4096};
+  const Behaviour drip{.kind = Kind::kDrip, .interval = std::chrono::milliseconds(50)};
+  const Behaviour dropped{
+      .kind = Kind::kDrop,
+      .body = R"({"venue":{"id":"v-1","name":")" + std::string(8192, 'x') + R"("}})"};
+  const Behaviour flood{.kind = Kind::kFlood, .floodBytes = std::uint64_t{100} * 1024 * 1024};
+  const Behaviour notHttp{
+      .kind = Kind::kGarbage,
+      .body = std::string("\x16\x03\x01\x02\x00\x01\xfc", 7) + "\r\n\r\nnot http at all"};
 
   std::string deep(100000, '[');
   deep += std::string(100000, ']');
@@ -49,14 +64,6 @@ std::vector<HostileCase> hostileCases() {
        -9999},
       {"JsonNestedHundredThousandDeep", Behaviour::answer(200, deep), kService, -9999},
   };
-}
-
-std::string caseName(const HostileCase& hostile) {
-  std::string name;
-  for (const char c : hostile.name) {
-    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-  }
-  return name;
 }
 
 }  // namespace trevalo::testing

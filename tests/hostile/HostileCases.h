@@ -1,16 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "HostileServer.h"
+#include "trevalo/platform/linux/CurlHttpTransport.h"
 
 namespace trevalo::testing {
 
 // The ways the hostile server fails a request, each with the error the network client must
 // end it in: the service's own codes for what reaches the response checker, the transport's
-// (its domain, libcurl's code) for what never becomes a response.
+// (its domain, libcurl's code) for what never becomes a response. The name is the test's.
 struct HostileCase {
   std::string name;
   HostileServer::Behaviour behaviour;
@@ -18,12 +20,11 @@ struct HostileCase {
   std::int64_t code;
 };
 
-// Requests are cut to this timeout in the hostile tests.
-inline constexpr double kHostileTimeout = 0.5;
+// The real transport (with `options`), its requests cut to half a second, so that a server
+// that never finishes fails a request in a test's time rather than the SDK's 40 s.
+std::shared_ptr<platform::HttpTransport> hostileTransport(
+    platform::CurlHttpTransport::Options options = {});
 
 std::vector<HostileCase> hostileCases();
-
-// A case for a test name: letters and digits only.
-std::string caseName(const HostileCase& hostile);
 
 }  // namespace trevalo::testing

@@ -8,12 +8,10 @@
 
 #include "HostileCases.h"
 #include "HostileServer.h"
-#include "ShortTimeoutTransport.h"
 #include "analyzer/TRGeofencesManager.h"
 #include "networking/TRNetworkClient.h"
 #include "platform/KeyedUnarchiver.h"
 #include "support/PlatformTest.h"
-#include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "utils/TRUtils.h"
 
 namespace trevalo {
@@ -36,10 +34,7 @@ class HostileGeofencesTest : public testing::PlatformTest,
  protected:
   void SetUp() override {
     PlatformTest::SetUp();
-    platform::CurlHttpTransport::Options options;
-    options.maximumResponseBytes = 1024 * 1024;
-    platform().setHttpTransport(std::make_shared<testing::ShortTimeoutTransport>(
-        std::make_shared<platform::CurlHttpTransport>(options), testing::kHostileTimeout));
+    platform().setHttpTransport(testing::hostileTransport({.maximumResponseBytes = 1024 * 1024}));
     server_.emplace([this](const HostileServer::Request& request) {
       if (!healthy_) return GetParam().behaviour;
       const auto body = Json::parse(request.body);
@@ -127,7 +122,7 @@ TEST_P(HostileGeofencesTest, FailedFetchesKeepWhatWasFetchedAndComeNoOftenerThan
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileGeofencesTest, ::testing::ValuesIn(testing::hostileCases()),
-                         [](const auto& info) { return testing::caseName(info.param); });
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace trevalo

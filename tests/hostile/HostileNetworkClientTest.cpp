@@ -7,14 +7,12 @@
 
 #include "HostileCases.h"
 #include "HostileServer.h"
-#include "ShortTimeoutTransport.h"
 #include "networking/LoopbackServer.h"
 #include "networking/SessionRequestBuilder.h"
 #include "networking/TRNetworkClient.h"
 #include "support/PlatformTest.h"
 #include "support/SelfSignedCertificate.h"
 #include "support/TemporaryDirectory.h"
-#include "trevalo/platform/linux/CurlHttpTransport.h"
 
 namespace trevalo {
 namespace {
@@ -34,8 +32,7 @@ class HostileNetworkClientTest : public testing::PlatformTest {
 
   void SetUp() override {
     PlatformTest::SetUp();
-    platform().setHttpTransport(std::make_shared<testing::ShortTimeoutTransport>(
-        std::make_shared<platform::CurlHttpTransport>(), testing::kHostileTimeout));
+    platform().setHttpTransport(testing::hostileTransport());
     client_.setApiKey("token");
   }
 
@@ -80,7 +77,7 @@ TEST_P(HostileAnswerTest, EndsInItsErrorOnceWithoutAResend) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileAnswerTest, ::testing::ValuesIn(testing::hostileCases()),
-                         [](const auto& info) { return testing::caseName(info.param); });
+                         [](const auto& info) { return info.param.name; });
 
 // A GET follows a redirect to another host, and its answer is the answer; a redirect without
 // end stops after ten hops.
@@ -118,10 +115,7 @@ TEST_F(HostileNetworkClientTest, APostIsNeverRedirected) {
 TEST_F(HostileNetworkClientTest, ARedirectFromHttpsToHttpIsRefused) {
   testing::TemporaryDirectory directory;
   const auto [certificate, key] = testing::writeSelfSignedCertificate(directory.path());
-  platform::CurlHttpTransport::Options options;
-  options.certificateAuthorityFile = certificate;
-  platform().setHttpTransport(std::make_shared<testing::ShortTimeoutTransport>(
-      std::make_shared<platform::CurlHttpTransport>(options), testing::kHostileTimeout));
+  platform().setHttpTransport(testing::hostileTransport({.certificateAuthorityFile = certificate}));
   HostileServer plain(
       [](const HostileServer::Request&) { return Behaviour::answer(200, R"({"plain":true})"); });
   testing::LoopbackServer secure(certificate, key, [&](httplib::Server& server) {

@@ -38,8 +38,8 @@ class HostileServer {
     };
     Kind kind = Kind::kAnswer;
     int status = 200;
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers{};
+    std::string body{};
     std::size_t declaredLength = 0;
     std::uint64_t floodBytes = 0;
     std::chrono::milliseconds interval{0};

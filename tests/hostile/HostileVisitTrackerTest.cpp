@@ -8,8 +8,6 @@
 
 #include "HostileCases.h"
 #include "HostileServer.h"
-#include "ShortTimeoutTransport.h"
-#include "trevalo/platform/linux/CurlHttpTransport.h"
 #include "visits/VisitTestSupport.h"
 
 namespace trevalo {
@@ -27,10 +25,8 @@ class HostileVisitTrackerTest : public testing::VisitTrackerTest,
  protected:
   void SetUp() override {
     VisitTrackerTest::SetUp();
-    platform::CurlHttpTransport::Options options;
-    options.maximumResponseBytes = 1024 * 1024;  // the cap answers sooner, for speed
-    platform().setHttpTransport(std::make_shared<testing::ShortTimeoutTransport>(
-        std::make_shared<platform::CurlHttpTransport>(options), testing::kHostileTimeout));
+    // The cap answers sooner, for speed.
+    platform().setHttpTransport(testing::hostileTransport({.maximumResponseBytes = 1024 * 1024}));
     server_.emplace([this](const HostileServer::Request& request) {
       if (!healthy_) return GetParam().behaviour;
       if (request.target.rfind("/v1/logging/visit", 0) == 0) ++logsTaken_;
@@ -124,7 +120,7 @@ TEST_P(HostileVisitTrackerTest, RetriesBackOffAndTheWorkSurvivesToTheNextSuccess
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileVisitTrackerTest,
                          ::testing::ValuesIn(testing::hostileCases()),
-                         [](const auto& info) { return testing::caseName(info.param); });
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace trevalo

@@ -262,29 +262,5 @@ TEST_F(ReferenceServiceTest, AnAnswerQuotingBytesThatAreNotUtf8GoesOutAsJson) {
             R"({"error":"no venue \"café\""})");
 }
 
-TEST_F(ReferenceServiceTest, TheResponderAnswersTheSimulatedTransport) {
-  auto shared = std::make_shared<ReferenceService>(VenueTable::fromGeoJson(testing::kVenues), store,
-                                                   [] { return Date(kMonday); });
-  platform::SimulatedHttpTransport transport;
-  transport.setResponder(ServiceResponder::make(shared));
-  platform::HttpRequest request;
-  request.url = "https://api.example/v1/logging/visit?api_token=t";
-  request.httpMethod = "POST";
-  const std::string body = visitLog("dev-5", "cafe", kMonday, kMonday + 600).dump();
-  request.body = platform::Bytes(body.begin(), body.end());
-  std::optional<platform::HttpResponse> response;
-  transport.send(request, [&](std::optional<platform::HttpResponse> answer, std::optional<Error>) {
-    response = std::move(answer);
-  });
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->statusCode, 200);
-  EXPECT_EQ(response->headers.valueForField("content-type"), "application/json");
-  EXPECT_EQ(std::string(response->body.begin(), response->body.end()), "{}");
-  EXPECT_EQ(transport.pendingCount(), 0u);
-  ASSERT_EQ(store->visits("dev-5").size(), 1u);
-  EXPECT_EQ(store->visits("dev-5")[0].endMilliseconds - store->visits("dev-5")[0].startMilliseconds,
-            600000);
-}
-
 }  // namespace
 }  // namespace trevalo::service

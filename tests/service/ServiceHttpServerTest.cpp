@@ -95,21 +95,6 @@ TEST_F(ServiceHttpServerTest, RefusedRequestsGetAJsonErrorAndStoreNothing) {
   const std::string visit = "/v1/logging/visit?api_token=t";
   const std::vector<Refused> cases = {
       {"malformed JSON", "POST", visit, "{\"device_id\": ", 400},
-      {"an array for an object", "POST", visit, "[1, 2]", 400},
-      {"a text for a time", "POST", visit,
-       [] {
-         Json body = visitLog("d");
-         body["start_time"] = "noon";
-         return body.dump();
-       }(),
-       400},
-      {"a number for an identifier", "POST", visit,
-       [] {
-         Json body = visitLog("d");
-         body["device_id"] = 7;
-         return body.dump();
-       }(),
-       400},
       {"an end before the start", "POST", visit,
        [] {
          Json body = visitLog("d");
@@ -121,7 +106,6 @@ TEST_F(ServiceHttpServerTest, RefusedRequestsGetAJsonErrorAndStoreNothing) {
       {"no token", "POST", "/v1/logging/visit", visitLog("d").dump(), 401},
       {"a GET of a POST endpoint", "GET", visit, "", 405},
       {"an unknown path", "POST", "/v2/logging/visit?api_token=t", visitLog("d").dump(), 404},
-      {"a broken escape", "GET", "/v1/search/venues?lat=%4&api_token=t", "", 400},
       {"bytes that are not UTF-8", "GET", "/v1/venues/%FF%FE/people?api_token=t", "", 400},
       {"an event that is not a JSON text", "PUT", "/d/1717372800.json", "{}", 400},
       {"user values without a list", "POST", "/v1/logging/userdata?api_token=t",

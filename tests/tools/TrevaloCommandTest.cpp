@@ -113,15 +113,11 @@ TEST_F(AnalyzeToolTest, TiesBetweenEventsTimersAndPostedWork) {
 }
 
 TEST_F(AnalyzeToolTest, BadInputStopsTheRunWithStatusTwo) {
+  // The line's own faults are the trace reader's (JsonLinesReaderTest); a few stand for them.
   const std::pair<const char*, const char*> cases[] = {
-      {R"({"t": 1001, "type": )", "not valid JSON"},
       {"[1001, \"fix\"]", "not a JSON object"},
-      {R"({"type": "wifi_check"})", "missing \"t\""},
       {R"({"t": 999, "type": "wifi_check"})", "back in time"},
-      {R"({"t": 1001, "type": "teleport"})", "unknown \"type\""},
-      {R"({"t": 1001, "type": "fix", "lat": 91, "lng": 2, "acc": 5})", "\"lat\""},
-      {R"({"t": 1001, "type": "activity", "value": 2.5})", "non-negative integer"},
-      {R"({"t": 1001, "type": "wifi", "ssid": 7})", "\"ssid\" must be a string or null"}};
+      {R"({"t": 1001, "type": "activity", "value": 2.5})", "non-negative integer"}};
   for (const auto& [bad, message] : cases) {
     SCOPED_TRACE(bad);
     // A blank line counts: the bad one is line 7. What came before it was printed; nothing

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "model/ModelTestSupport.h"
-#include "utils/TRUtils.h"
 #include "visits/VisitTestSupport.h"
 #include "visits/operations/MetaOperationGetVenueByLocations.h"
 
@@ -148,28 +147,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"CanadaTurnsToTheGeocoder", false, "Canada", true},
                       RouteCase{"UsaTurnsBackToTheService", true, "usa", false}),
     CaseName());
-
-// A retried answer for a stay before the open visit: the service must not hear that the user
-// was in two places at once.
-TEST_F(VisitTrackerTest, ALateAnswerForAnEarlierStayEndsWhereTheOpenVisitBegan) {
-  const Date firstStay = now();
-  resolveStayAt(40.74, -73.98);
-  answer(500);
-  advanceBy(600.0);
-  const Date secondStay = now();
-  resolveStayAt(40.75, -73.99);
-  answer(200, testing::placeJson("A2", "V2"));
-  advanceBy(300.0);
-  tracker_->resendAllPendingOperations();
-  runUntilIdle();
-  answer(200, testing::placeJson("A1", "V1"));
-
-  ASSERT_EQ(tracker_->currentVisit()->cachedVisitId(), "A2V2");
-  const Json logged = body(transport().sentCount() - 1);
-  EXPECT_EQ(logged.at("venue_id"), "V1");
-  EXPECT_EQ(logged.at("start_time"), TRUtils::millisecondsSince1970(firstStay));
-  EXPECT_EQ(logged.at("end_time"), TRUtils::millisecondsSince1970(secondStay));
-}
 
 }  // namespace
 }  // namespace trevalo

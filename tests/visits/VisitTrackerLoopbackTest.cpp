@@ -20,11 +20,16 @@ using namespace std::chrono_literals;
 using testing::LoopbackServer;
 using testing::VisitTrackerTest;
 
-// The tracker with the real transport against a service on 127.0.0.1. The service resolves
-// every stay to a place named after the latitude of its last point, and fails the first
-// `failingLogs` visit logs with status 500.
-class VisitTrackerLoopbackTest : public VisitTrackerTest {
+// The tracker with the real transport against a service on 127.0.0.1, its operations on real
+// threads: a pool runs them and another takes their completions, while the test's thread is
+// the run loop. The service resolves every stay to a place named after the latitude of its
+// last point, and fails the first `failingLogs` visit logs with status 500.
+class VisitTrackerThreadedTest : public VisitTrackerTest {
  protected:
+  void customize(platform::SimulatedPlatform::Options& options) override {
+    options.operationExecutor = std::make_shared<platform::ThreadPool>(3);
+    options.globalQueue = std::make_shared<platform::ThreadPool>(2);
+  }
   void SetUp() override {
     VisitTrackerTest::SetUp();
     platform().setHttpTransport(std::make_shared<platform::CurlHttpTransport>());
@@ -62,35 +67,6 @@ class VisitTrackerLoopbackTest : public VisitTrackerTest {
   std::mutex mutex_;
   std::vector<Json> logBodies_;
   std::size_t failingLogs_ = 1;
-};
-
-TEST_F(VisitTrackerLoopbackTest, AStayBecomesAVisitThatIsLoggedOnDepartureAfterARetry) {
-  resolveStayAt(40.5, -73.9);
-  ASSERT_TRUE(waitFor([&] { return !delegate_->events.empty(); }));
-  EXPECT_EQ(delegate_->events[0].visit->cachedVisitId(), "A40500V40500");
-  ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 1; }));
-
-  tracker_->endVisit(now());
-  ASSERT_TRUE(waitFor([&] { return tracker_->failCount() == 1; }));
-
-  advanceBy(61);
-  tracker_->resendAllPendingOperations();
-  ASSERT_TRUE(waitFor([&] { return delegate_->finished.size() == 2; }));
-  EXPECT_EQ(savedOperationCount(), 0u);
-
-  const std::lock_guard lock(mutex_);
-  ASSERT_EQ(logBodies_.size(), 2u);
-  EXPECT_EQ(logBodies_[1], logBodies_[0]);
-}
-
-// Operations on real threads: a pool runs them and another takes their completions, while the
-// test's thread is the run loop.
-class VisitTrackerThreadedTest : public VisitTrackerLoopbackTest {
- protected:
-  void customize(platform::SimulatedPlatform::Options& options) override {
-    options.operationExecutor = std::make_shared<platform::ThreadPool>(3);
-    options.globalQueue = std::make_shared<platform::ThreadPool>(2);
-  }
 };
 
 TEST_F(VisitTrackerThreadedTest, ManyStaysAndLogsInFlightAtOnceAllComeToAnEnd) {
