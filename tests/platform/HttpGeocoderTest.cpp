@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "networking/LoopbackServer.h"
@@ -38,45 +39,32 @@ constexpr const char* kHouse = R"({
   "address": {"house_number": "4", "pedestrian": "Damstraat", "town": "Zandvoort",
               "country": "Nederland"}})";
 
-// A reverse-geocoding service answering by latitude: whole degrees pick the answer.
+// A reverse-geocoding service answering by latitude: whole degrees pick the answer, a status
+// and a body of a type.
 class ReverseService {
  public:
   ReverseService()
       : server_([this](httplib::Server& server) {
-          server.Get(
-              "/geo/reverse", [this](const httplib::Request& request, httplib::Response& response) {
-                {
-                  const std::lock_guard lock(mutex_);
-                  queries_.push_back(request.params);
-                  userAgents_.push_back(request.get_header_value("User-Agent"));
-                }
-                const int latitude = static_cast<int>(std::stod(request.get_param_value("lat")));
-                switch (latitude) {
-                  case 48:
-                    response.set_content(kCafe, "application/json");
-                    break;
-                  case 52:
-                    response.set_content(kHouse, "application/json");
-                    break;
-                  case 10:
-                    response.set_content(R"({"error":"Unable to geocode"})", "application/json");
-                    break;
-                  case 20:
-                    response.status = 503;
-                    break;
-                  case 30:
-                    response.set_content("<html>busy</html>", "text/html");
-                    break;
-                  case 40:
-                    response.set_content(R"([{"name":"x"}])", "application/json");
-                    break;
-                  default:
-                    response.set_content("{}", "application/json");
-                    break;
-                }
-              });
+          server.Get("/geo/reverse", [this](const httplib::Request& request,
+                                            httplib::Response& response) {
+            const std::lock_guard lock(mutex_);
+            queries_.push_back(request.params);
+            userAgents_.push_back(request.get_header_value("User-Agent"));
+            static const std::map<int, std::tuple<int, const char*, const char*>> answers = {
+                {48, {200, kCafe, "application/json"}},
+                {52, {200, kHouse, "application/json"}},
+                {10, {200, R"({"error":"Unable to geocode"})", "application/json"}},
+                {20, {503, "", "text/plain"}},
+                {30, {200, "<html>busy</html>", "text/html"}},
+                {40, {200, R"([{"name":"x"}])", "application/json"}}};
+            const auto found =
+                answers.find(static_cast<int>(std::stod(request.get_param_value("lat"))));
+            const auto [status, body, type] =
+                found == answers.end() ? std::tuple(200, "{}", "application/json") : found->second;
+            response.status = status;
+            response.set_content(body, type);
+          });
         }) {}
-
   std::string base() const { return server_.url("/geo/"); }
   std::size_t requestCount() const {
     const std::lock_guard lock(mutex_);
