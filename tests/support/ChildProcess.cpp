@@ -40,6 +40,7 @@ std::optional<std::pair<pid_t, std::string>> describe(const std::filesystem::pat
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments, Options options)
     : daemonMarker_(std::move(options.daemonMarker)) {
+  if (arguments.empty()) throw std::runtime_error("no program to start");
   if (!daemonMarker_.empty()) ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::vector<std::string> copies = arguments;
   std::vector<char*> argv;

@@ -24,8 +24,8 @@ class ChildProcess {
     std::string daemonMarker = {};
   };
 
-  // Throws std::runtime_error when the program cannot be started; a bare name is looked up
-  // on PATH.
+  // `arguments` starts with the program, a bare name looked up on PATH. Throws
+  // std::runtime_error when it cannot be started.
   ChildProcess(const std::vector<std::string>& arguments, Options options);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
