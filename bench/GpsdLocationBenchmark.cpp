@@ -4,34 +4,25 @@
 // and its two halves on their own: one report through libgps and the mapping, and one fix
 // through the software location manager with and without monitored regions.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/linux/GpsdProbe.h"
 #include "platform/linux/LibgpsSession.h"
+#include "support/ChildProcess.h"
 #include "trevalo/platform/RealTimeRunLoop.h"
 #include "trevalo/platform/SoftwareLocationManager.h"
 #include "trevalo/platform/linux/GpsdLocationManager.h"
 #include "trevalo/platform/linux/SystemClock.h"
 #include "trevalo/platform/simulated/SimulatedPlatform.h"
-
-extern char** environ;
 
 namespace {
 
@@ -45,79 +36,6 @@ double processCpuSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-
-std::string freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return std::to_string(ntohs(address.sin_port));
-}
-
-// gpsfake replaying the log on `port`; ended with SIGKILL by process id, its gpsd too, both
-// reaped (this process is their subreaper once gpsfake is gone).
-class Replay {
- public:
-  Replay(const std::string& port, double cycle) : port_(port) {
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    std::vector<std::string> arguments = {
-        "gpsfake", "-1", "-n", "-q", "-P", port, "-c", std::to_string(cycle), kLog.string()};
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-      argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "gpsfake", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Replay() {
-    if (pid_ <= 0) return;
-    const auto gpsds = daemons();
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    for (const pid_t gpsd : gpsds)
-      ::kill(gpsd, SIGKILL);
-    for (const pid_t gpsd : gpsds)
-      ::waitpid(gpsd, nullptr, 0);
-  }
-  bool started() const { return pid_ > 0; }
-
- private:
-  // gpsfake's gpsd: a child of gpsfake started with "-S <port>".
-  std::vector<pid_t> daemons() const {
-    std::vector<pid_t> found;
-    const std::string portArgument = std::string("-S") + '\0' + port_ + '\0';
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-      const auto name = entry.path().filename().string();
-      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-      std::ifstream stat(entry.path() / "stat");
-      std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-      const auto end = text.rfind(')');
-      if (end == std::string::npos) continue;
-      std::istringstream rest(text.substr(end + 2));
-      char state = 0;
-      pid_t parent = 0;
-      rest >> state >> parent;
-      std::ifstream commandLine(entry.path() / "cmdline");
-      std::string command((std::istreambuf_iterator<char>(commandLine)),
-                          std::istreambuf_iterator<char>());
-      if (parent == pid_ && command.find(portArgument) != std::string::npos) {
-        found.push_back(std::stoi(name));
-      }
-    }
-    return found;
-  }
-
-  std::string port_;
-  pid_t pid_ = -1;
-};
 
 // Counts the fixes and notes the process's CPU time at the first and at the latest one.
 struct CountingDelegate final : LocationManagerDelegate {
@@ -142,9 +60,15 @@ struct CountingDelegate final : LocationManagerDelegate {
 void BM_GpsfakeReplayCpuPerFix(benchmark::State& state) {
   constexpr double kLastFixOfTheLog = 1552388099.408;  // 2019-03-12T10:54:59.408Z
   for (auto _ : state) {
-    const std::string port = freePort();
-    Replay replay(port, 0.002);
-    if (!replay.started()) {
+    const std::string port = trevalo::testing::freeLoopbackPort();
+    std::optional<trevalo::testing::ChildProcess> replay;
+    try {
+      // gpsfake starts its gpsd with "-S <port>": killed and reaped with it.
+      replay.emplace(std::vector<std::string>{"gpsfake", "-1", "-n", "-q", "-P", port, "-c",
+                                              "0.002", kLog.string()},
+                     trevalo::testing::ChildProcess::Options{.daemonMarker = std::string("-S") +
+                                                                             '\0' + port + '\0'});
+    } catch (const std::exception&) {
       state.SkipWithError("gpsfake cannot run here");
       return;
     }

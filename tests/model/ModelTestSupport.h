@@ -54,22 +54,6 @@ std::shared_ptr<T> archiveRoundTrip(const std::shared_ptr<T>& record) {
   return platform::KeyedUnarchiver::unarchiveObjectOfClass<T>(data);
 }
 
-// The keys each record of class `className` wrote into the archive of `record`, in order.
-inline std::vector<std::string> archivedKeys(
-    const std::shared_ptr<const platform::Archivable>& record, const std::string& className) {
-  const auto data = platform::KeyedArchiver::archivedDataWithRootObject(record);
-  const Json dump = platform::KeyedUnarchiver::dumpAsJson(data);
-  for (const auto& object : dump["objects"]) {
-    if (object["$class"] != className) continue;
-    std::vector<std::string> keys;
-    for (const auto& [key, value] : object.items()) {
-      if (key != "$class") keys.push_back(key);
-    }
-    return keys;
-  }
-  return {};
-}
-
 // A place with only the two identifiers that make its identity key.
 inline std::shared_ptr<TRPlace> placeWithIds(std::optional<std::string> addressId,
                                              std::optional<std::string> venueId) {

@@ -2,6 +2,9 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -10,6 +13,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "networking/LoopbackServer.h"
@@ -52,11 +56,12 @@ class Completions {
   std::vector<Result> results_;
 };
 
-HttpRequest request(std::string url, std::string method = "GET") {
+HttpRequest request(std::string url, std::string method = "GET", std::string body = "") {
   HttpRequest request;
   request.url = std::move(url);
   request.httpMethod = std::move(method);
   request.timeoutInterval = 5.0;
+  if (!body.empty()) request.body = Bytes(body.begin(), body.end());
   return request;
 }
 
@@ -231,6 +236,157 @@ TEST(CurlHttpTransportTest, AnUntrustedCertificateFailsVerification) {
   ASSERT_TRUE(result.error);
   EXPECT_EQ(result.error->code(), CURLE_PEER_FAILED_VERIFICATION);
   EXPECT_FALSE(served);
+}
+
+// An HTTP/1.1 server on 127.0.0.1 that keeps connections open and answers every request with
+// 200 "ok", except the first request with the given method and path: once it has read that
+// request whole, body and all, it closes the connection without a word, as a server does that
+// goes down after storing what it was sent.
+class DroppingServer {
+ public:
+  DroppingServer(std::string dropMethod, std::string dropPath)
+      : drop_(std::move(dropMethod) + " " + std::move(dropPath)),
+        fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)),
+        port_(testing::bindToLoopback(fd_)) {
+    if (::listen(fd_, 16) != 0) throw std::runtime_error("the dropping server cannot listen");
+    acceptor_ = std::thread([this] {
+      while (readable(fd_)) {
+        const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) continue;
+        ++accepted_;
+        connections_.emplace_back([this, connection] {
+          serve(connection);
+          ::close(connection);
+        });
+      }
+    });
+  }
+  ~DroppingServer() {
+    stopping_ = true;
+    acceptor_.join();
+    for (auto& connection : connections_)
+      connection.join();
+    ::close(fd_);
+  }
+  DroppingServer(const DroppingServer&) = delete;
+  DroppingServer& operator=(const DroppingServer&) = delete;
+
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  // Each request read: "METHOD /path body".
+  std::vector<std::string> seen() const {
+    const std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  std::size_t count(const std::string& methodAndPath) const {
+    std::size_t n = 0;
+    for (const auto& request : seen())
+      n += request.rfind(methodAndPath + " ", 0) == 0;
+    return n;
+  }
+  int connectionsAccepted() const { return accepted_; }
+
+ private:
+  // Waits until `fd` is readable; false once the server stops.
+  bool readable(int fd) const {
+    while (!stopping_) {
+      pollfd entry{fd, POLLIN, 0};
+      if (::poll(&entry, 1, 20) > 0) return true;
+    }
+    return false;
+  }
+  // Reads into `buffer` until it holds `size` bytes; false when the connection ends first.
+  bool fill(int fd, std::string& buffer, std::size_t size) const {
+    char chunk[4096];
+    while (buffer.size() < size) {
+      const ssize_t n = readable(fd) ? ::recv(fd, chunk, sizeof chunk, 0) : 0;
+      if (n <= 0) return false;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+
+  void serve(int fd) {
+    std::string buffer;
+    for (;;) {
+      std::size_t headEnd;
+      while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+        if (!fill(fd, buffer, buffer.size() + 1)) return;
+      }
+      const std::string head = buffer.substr(0, headEnd);
+      const auto field = head.find("Content-Length: ");
+      const std::size_t length =
+          field == std::string::npos ? 0 : std::stoul(head.substr(field + 16));
+      if (!fill(fd, buffer, headEnd + 4 + length)) return;
+      const std::string request =
+          head.substr(0, head.find(" HTTP/")) + " " + buffer.substr(headEnd + 4, length);
+      buffer.erase(0, headEnd + 4 + length);
+      bool drop = false;
+      {
+        const std::lock_guard lock(mutex_);
+        drop = !dropped_ && request.rfind(drop_ + " ", 0) == 0;
+        dropped_ = dropped_ || drop;
+        seen_.push_back(request);
+      }
+      if (drop) return;
+      static constexpr char kAnswer[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+      if (::send(fd, kAnswer, sizeof kAnswer - 1, MSG_NOSIGNAL) < 0) return;
+    }
+  }
+
+  const std::string drop_;
+  const int fd_;
+  const int port_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> accepted_{0};
+  std::thread acceptor_;
+  std::vector<std::thread> connections_;  // touched by the acceptor only, until it is joined
+  mutable std::mutex mutex_;
+  std::vector<std::string> seen_;
+  bool dropped_ = false;
+};
+
+class CurlConnectionLossTest : public ::testing::TestWithParam<const char*> {};
+
+// A connection that closes after the server has read a request and before it answers: a visit
+// log the server may have stored reaches it once; the sender hears of the failure (and may try
+// again itself), and the transport goes on working.
+TEST_P(CurlConnectionLossTest, ARequestThatIsNotSafeToRepeatIsSentOnceAndFails) {
+  const std::string method = GetParam();
+  const std::string body = R"({"venue_id":"v1"})";
+  DroppingServer server(method, "/log");
+  CurlHttpTransport transport;
+  // An open connection to the server, ready to be reused.
+  ASSERT_TRUE(sendOne(transport, request(server.url("/warm"))).response);
+
+  const auto lost = sendOne(transport, request(server.url("/log"), method, body));
+  EXPECT_FALSE(lost.response);
+  ASSERT_TRUE(lost.error);
+  EXPECT_EQ(lost.error->domain(), HttpTransport::kErrorDomain);
+  EXPECT_EQ(lost.error->code(), CURLE_GOT_NOTHING);
+  ASSERT_EQ(server.count(method + " /log"), 1u) << "sent again by the transport on its own";
+  EXPECT_EQ(server.seen().back(), method + " /log " + body);
+
+  const auto again = sendOne(transport, request(server.url("/log"), method, body));
+  ASSERT_TRUE(again.response);
+  EXPECT_EQ(again.response->statusCode, 200);
+  EXPECT_EQ(server.count(method + " /log"), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, CurlConnectionLossTest, ::testing::Values("POST", "PUT"));
+
+// A request that may be repeated is still resent on a fresh connection when the one it reused
+// turns out to be gone, and succeeds.
+TEST(CurlConnectionLossSafeTest, ARequestSafeToRepeatIsResentOnAFreshConnection) {
+  DroppingServer server("GET", "/data");
+  CurlHttpTransport transport;
+  ASSERT_TRUE(sendOne(transport, request(server.url("/warm"))).response);
+  const auto resent = sendOne(transport, request(server.url("/data")));
+  ASSERT_TRUE(resent.response) << (resent.error ? resent.error->description() : "");
+  EXPECT_EQ(resent.response->statusCode, 200);
+  EXPECT_EQ(server.count("GET /data"), 2u);
+  EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 
 }  // namespace

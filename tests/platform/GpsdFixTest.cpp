@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -56,94 +57,74 @@ TEST(GpsdReportTest, APositionReportBecomesAFixAndEverythingElseDoesNot) {
   EXPECT_FALSE(LibgpsSession::fixFromReport(sky, data));
 }
 
+const Date kTime(1552387913.408);
+constexpr Coordinate kWhere{50.84, 4.347};
+
 struct MappingCase {
   const char* name;
   GpsdFix fix;
-  double horizontalAccuracy, altitude, verticalAccuracy, course, speed;
+  std::array<double, 5> expected;  // horizontal accuracy, altitude, its accuracy, course, speed
 };
-
-GpsdFix base() {
-  GpsdFix fix;
-  fix.time = Date(1552387913.408);
-  fix.coordinate = {50.84, 4.347};
-  return fix;
-}
-
-GpsdFix with(std::function<void(GpsdFix&)> change) {
-  auto fix = base();
-  change(fix);
-  return fix;
-}
 
 class GpsdFixMappingTest : public ::testing::TestWithParam<MappingCase> {};
 
 TEST_P(GpsdFixMappingTest, TheFixBecomesAPlatformLocation) {
   const auto& c = GetParam();
   const Location location = c.fix.location();
-  EXPECT_EQ(location.coordinate(), (Coordinate{50.84, 4.347}));
-  EXPECT_EQ(location.timestamp(), Date(1552387913.408));
-  EXPECT_DOUBLE_EQ(location.horizontalAccuracy(), c.horizontalAccuracy);
-  EXPECT_EQ(location.altitude(), c.altitude);
-  EXPECT_EQ(location.verticalAccuracy(), c.verticalAccuracy);
-  EXPECT_EQ(location.course(), c.course);
-  EXPECT_EQ(location.speed(), c.speed);
+  EXPECT_EQ(location.coordinate(), kWhere);
+  EXPECT_EQ(location.timestamp(), kTime);
+  EXPECT_EQ((std::array{location.horizontalAccuracy(), location.altitude(),
+                        location.verticalAccuracy(), location.course(), location.speed()}),
+            c.expected);
 }
 
+GpsdFix fixWith(double altitude, double ellipsoidAltitude, double horizontalError,
+                double longitudeError, double latitudeError) {
+  return {.time = kTime,
+          .coordinate = kWhere,
+          .altitude = altitude,
+          .ellipsoidAltitude = ellipsoidAltitude,
+          .horizontalError = horizontalError,
+          .longitudeError = longitudeError,
+          .latitudeError = latitudeError,
+          .verticalError = 20};
+}
+
+GpsdFix in3D(GpsdFix fix, double track = GpsdFix::kMissing, double speed = GpsdFix::kMissing) {
+  fix.threeDimensional = true;
+  fix.track = track;
+  fix.speed = speed;
+  return fix;
+}
+
+constexpr double kNone = GpsdFix::kMissing;
+
+// Standing still is a speed, not an absent one. Without the horizontal estimate the two axes
+// combine (3-4-5), one axis is not enough; a 2D fix has no altitude whatever the report carries.
 INSTANTIATE_TEST_SUITE_P(
     Reports, GpsdFixMappingTest,
-    ::testing::Values(MappingCase{"Complete3D", with([](GpsdFix& f) {
-                                    f.threeDimensional = true;
-                                    f.horizontalError = 12.5;
-                                    f.longitudeError = 3;
-                                    f.latitudeError = 4;
-                                    f.altitude = 109;
-                                    f.ellipsoidAltitude = 154.8;
-                                    f.verticalError = 20;
-                                    f.track = 303.6;
-                                    f.speed = 0;  // standing still is a speed, not an absent one
-                                  }),
-                                  12.5, 109, 20, 303.6, 0},
-                      // Without the horizontal estimate, the two axes combine: 3-4-5.
-                      MappingCase{"AxesOnly", with([](GpsdFix& f) {
-                                    f.longitudeError = 3;
-                                    f.latitudeError = 4;
-                                  }),
-                                  5, 0, -1, -1, -1},
-                      MappingCase{"OneAxisIsNotEnough",
-                                  with([](GpsdFix& f) { f.longitudeError = 3; }), -1, 0, -1, -1,
-                                  -1},
-                      // A 2D fix has no altitude, whatever the report still carries.
-                      MappingCase{"TwoDimensional", with([](GpsdFix& f) {
-                                    f.horizontalError = 8;
-                                    f.altitude = 40;
-                                    f.verticalError = 9;
-                                  }),
-                                  8, 0, -1, -1, -1},
-                      MappingCase{"EllipsoidHeightWithoutMeanSeaLevel", with([](GpsdFix& f) {
-                                    f.threeDimensional = true;
-                                    f.horizontalError = 8;
-                                    f.ellipsoidAltitude = 154.8;
-                                  }),
-                                  8, 154.8, -1, -1, -1}),
+    ::testing::Values(
+        MappingCase{"Complete3D",
+                    in3D(fixWith(109, 154.8, 12.5, 3, 4), 303.6, 0),
+                    {12.5, 109, 20, 303.6, 0}},
+        MappingCase{"AxesOnly", fixWith(kNone, kNone, kNone, 3, 4), {5, 0, -1, -1, -1}},
+        MappingCase{
+            "OneAxisIsNotEnough", fixWith(kNone, kNone, kNone, 3, kNone), {-1, 0, -1, -1, -1}},
+        MappingCase{"TwoDimensional", fixWith(40, kNone, 8, kNone, kNone), {8, 0, -1, -1, -1}},
+        MappingCase{"EllipsoidHeightWithoutMeanSeaLevel",
+                    in3D(fixWith(kNone, 154.8, 8, kNone, kNone)),
+                    {8, 154.8, 20, -1, -1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GpsdFixHeadingTest, TheTrackIsTheHeadingWhenThereIsOne) {
-  EXPECT_FALSE(base().heading()) << "no track, no heading";
-  const auto heading = with([](GpsdFix& f) {
-                         f.track = 303.6;
-                         f.magneticTrack = 304.95;
-                         f.trackError = 4;
-                       }).heading();
-  ASSERT_TRUE(heading);
-  EXPECT_EQ(heading->trueHeading, 303.6);
-  EXPECT_EQ(heading->magneticHeading, 304.95);
-  EXPECT_EQ(heading->headingAccuracy, 4);
-  EXPECT_EQ(heading->timestamp, Date(1552387913.408));
-
-  const auto trueOnly = with([](GpsdFix& f) { f.track = 10; }).heading();
-  ASSERT_TRUE(trueOnly);
-  EXPECT_EQ(trueOnly->magneticHeading, 10) << "the true track stands in for the magnetic one";
-  EXPECT_EQ(trueOnly->headingAccuracy, -1);
+  auto fix = fixWith(kNone, kNone, 8, kNone, kNone);
+  EXPECT_FALSE(fix.heading()) << "no track, no heading";
+  fix.track = 10;
+  // The true track stands in for a missing magnetic one.
+  EXPECT_EQ(fix.heading(), (Heading{10, 10, -1, 0, 0, 0, kTime}));
+  fix.magneticTrack = 304.95;
+  fix.trackError = 4;
+  EXPECT_EQ(fix.heading(), (Heading{304.95, 10, 4, 0, 0, 0, kTime}));
 }
 
 }  // namespace

@@ -1,17 +1,10 @@
 #include "platform/Gpsfake.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -19,8 +12,6 @@
 #include <thread>
 
 #include "platform/linux/GpsdProbe.h"
-
-extern char** environ;
 
 namespace trevalo::testing {
 
@@ -36,38 +27,6 @@ bool executableOnPath(const std::string& name) {
     if (!directory.empty() && ::access((directory + "/" + name).c_str(), X_OK) == 0) return true;
   }
   return false;
-}
-
-}  // namespace
-
-std::string freeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return std::to_string(ntohs(address.sin_port));
-}
-
-namespace {
-
-// The parent process id and the command line of a process, from /proc.
-std::optional<std::pair<pid_t, std::string>> describe(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const auto end = text.rfind(')');
-  if (end == std::string::npos) return std::nullopt;
-  std::istringstream rest(text.substr(end + 2));
-  char state = 0;
-  pid_t parent = 0;
-  rest >> state >> parent;
-  std::ifstream commandLine("/proc/" + std::to_string(pid) + "/cmdline");
-  std::string command((std::istreambuf_iterator<char>(commandLine)),
-                      std::istreambuf_iterator<char>());
-  return std::pair{parent, command};
 }
 
 // Seconds since 1970 of an NMEA date (ddmmyy) and time (hhmmss.sss), UTC.
@@ -120,8 +79,6 @@ Gpsfake::Gpsfake(const std::filesystem::path& log, double cycleSeconds, int lead
     std::ifstream original(log, std::ios::binary);
     replay << original.rdbuf();
   }
-  // What gpsfake leaves behind when it is killed becomes this process's child, to be reaped.
-  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   start();
 }
 
@@ -132,20 +89,10 @@ Gpsfake::~Gpsfake() {
 }
 
 void Gpsfake::start() {
-  const std::string cycle = std::to_string(cycleSeconds_);
-  const std::string log = replay_.string();
-  std::vector<std::string> arguments = {"gpsfake", "-1", "-n", "-q", "-P", port_, "-c", cycle, log};
-  std::vector<char*> argv;
-  for (auto& argument : arguments)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const int failed = posix_spawnp(&pid_, "gpsfake", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ASSERT_EQ(failed, 0) << "gpsfake cannot be started";
+  // gpsfake starts its gpsd with "-S <port>".
+  process_.emplace(std::vector<std::string>{"gpsfake", "-1", "-n", "-q", "-P", port_, "-c",
+                                            std::to_string(cycleSeconds_), replay_.string()},
+                   ChildProcess::Options{.daemonMarker = std::string("-S") + '\0' + port_ + '\0'});
   for (int i = 0; i < 400; ++i) {
     if (platform::GpsdProbe::answers("127.0.0.1", port_, 0.5)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -153,41 +100,8 @@ void Gpsfake::start() {
   ADD_FAILURE() << "the gpsd of gpsfake did not answer on port " << port_;
 }
 
-std::vector<pid_t> Gpsfake::daemons() const {
-  // gpsfake starts its gpsd with "-S <port>"; after gpsfake is gone it is a child of this
-  // process. Either way it is found by its parent and its port, never by its name alone.
-  std::vector<pid_t> found;
-  const std::string portArgument = std::string("-S") + '\0' + port_ + '\0';
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const auto name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = std::stoi(name);
-    const auto description = describe(pid);
-    if (!description) continue;
-    const bool ours = description->first == pid_ || description->first == ::getpid();
-    if (ours && pid != pid_ && description->second.find(portArgument) != std::string::npos) {
-      found.push_back(pid);
-    }
-  }
-  return found;
-}
-
 void Gpsfake::kill() {
-  if (pid_ <= 0) return;
-  const auto gpsds = daemons();
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
-  for (const pid_t gpsd : gpsds)
-    ::kill(gpsd, SIGKILL);
-  // Reaped here once gpsfake's death made them this process's children; gpsfake may have
-  // reaped one already, which waitpid then reports as no child.
-  for (const pid_t gpsd : gpsds)
-    ::waitpid(gpsd, nullptr, 0);
-  for (const pid_t late : daemons()) {
-    ::kill(late, SIGKILL);
-    ::waitpid(late, nullptr, 0);
-  }
+  process_.reset();
 }
 
 void Gpsfake::restart() {

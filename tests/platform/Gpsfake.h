@@ -1,11 +1,11 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/ChildProcess.h"
 
 namespace trevalo::testing {
 
@@ -38,12 +38,11 @@ class Gpsfake {
 
  private:
   void start();
-  std::vector<pid_t> daemons() const;
 
   std::filesystem::path replay_;  // the lead-in and the log
   double cycleSeconds_;
   std::string port_;
-  pid_t pid_ = -1;
+  std::optional<ChildProcess> process_;
 };
 
 // One fix of an NMEA log: a recommended-minimum sentence (RMC) with a valid position.
@@ -55,9 +54,6 @@ struct NmeaFix {
   double course = -1.0;  // degrees
   double hdop = -1.0;    // horizontal dilution of precision of the same epoch's GGA sentence
 };
-
-// A loopback port nobody listens on right now.
-std::string freeLoopbackPort();
 
 // Every valid RMC fix of the log, in order.
 std::vector<NmeaFix> readNmeaFixes(const std::filesystem::path& log);

@@ -55,35 +55,13 @@ TEST_F(SimulatedLocationManagerTest, RecordsCallsAndPropertyWritesInOrder) {
                                       "startMonitoringForRegion:tr_geofence0"}));
 }
 
-TEST_F(SimulatedLocationManagerTest,
-       FixesArriveOnTheRunLoopOnlyWhileUpdatesAreOnAndADelegateLives) {
-  auto& manager = locationManager();
-  manager.startUpdatingLocation();
-  EXPECT_TRUE(manager.deliverLocations({fix(2), fix(3)}));
-  EXPECT_TRUE(delegate_->log.empty()) << "delivered later, on the run loop";
-  runUntilIdle();
-  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"fix:2", "fix:3"}));
-
-  EXPECT_TRUE(manager.deliverLocations({fix(4)}));
-  manager.stopUpdatingLocation();
-  runUntilIdle();
-  EXPECT_EQ(delegate_->log.size(), 2u) << "a batch still queued when updates stop is dropped";
-
-  manager.startUpdatingLocation();
-  manager.deliverLocations({fix(5)});
-  delegate_.reset();
-  runUntilIdle();  // a delegate gone meanwhile is not called
-}
-
 TEST_F(SimulatedLocationManagerTest, RegionsAreReplacedByIdentifierAndOnlyMonitoredOnesReport) {
   auto& manager = locationManager();
-  EXPECT_FALSE(manager.deliverLocations({fix(1)})) << "updates are off";
   manager.startMonitoringForRegion({{1, 1}, 16, "a"});
   manager.startMonitoringForRegion({{2, 2}, 16, "b"});
   manager.startMonitoringForRegion({{3, 3}, 20, "a"});
   EXPECT_EQ(manager.monitoredRegions(),
             (std::vector<CircularRegion>{{{2, 2}, 16, "b"}, {{3, 3}, 20, "a"}}));
-
   EXPECT_TRUE(manager.deliverRegionEntry("a"));
   EXPECT_FALSE(manager.deliverRegionExit("nowhere"));
   manager.stopMonitoringForRegion({{0, 0}, 0, "b"});
@@ -93,33 +71,45 @@ TEST_F(SimulatedLocationManagerTest, RegionsAreReplacedByIdentifierAndOnlyMonito
   EXPECT_EQ(delegate_->log, (std::vector<std::string>{"enter:a", "error:1"}));
 }
 
-// What was handed over while a stream was on, but is still queued when it stops, is not
-// delivered: as for fixes, the manager looks again when the task runs.
-TEST_F(SimulatedLocationManagerTest, HeadingsAndRegionEventsQueuedBeforeAStopAreDropped) {
+// Everything goes out later, on the run loop, and only if its stream is still on then (and
+// about the region still watched): what is queued when a stream stops is dropped.
+TEST_F(SimulatedLocationManagerTest, WhatIsQueuedWhenItsStreamStopsIsDropped) {
   auto& manager = locationManager();
-  Heading heading;
-  heading.magneticHeading = 90.0;
+  Heading heading{.magneticHeading = 90.0, .timestamp = Date()};
+  EXPECT_FALSE(manager.deliverLocations({fix(1)})) << "updates are off";
   EXPECT_FALSE(manager.deliverHeading(heading)) << "headings are off";
+  manager.startUpdatingLocation();
   manager.startUpdatingHeading();
-  EXPECT_TRUE(manager.deliverHeading(heading));
-  manager.stopUpdatingHeading();
   manager.startMonitoringForRegion({{1, 1}, 16, "a"});
   manager.startMonitoringForRegion({{2, 2}, 16, "b"});
+  EXPECT_TRUE(manager.deliverLocations({fix(2), fix(3)}));
+  EXPECT_TRUE(delegate_->log.empty()) << "delivered later, on the run loop";
+  runUntilIdle();
+  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"fix:2", "fix:3"}));
+
+  EXPECT_TRUE(manager.deliverLocations({fix(4)}));
+  EXPECT_TRUE(manager.deliverHeading(heading));
   EXPECT_TRUE(manager.deliverRegionEntry("a"));
   EXPECT_TRUE(manager.deliverRegionExit("b"));
+  manager.stopUpdatingLocation();
+  manager.stopUpdatingHeading();
   manager.stopMonitoringForRegion({{1, 1}, 16, "a"});
   // "b" now names another area: the exit was about the one no longer watched.
   manager.startMonitoringForRegion({{5, 5}, 16, "b"});
   runUntilIdle();
-  EXPECT_TRUE(delegate_->log.empty());
+  EXPECT_EQ(delegate_->log.size(), 2u);
 
-  // Still on when the task runs: delivered.
   manager.startUpdatingHeading();
   heading.magneticHeading = 180.0;
   EXPECT_TRUE(manager.deliverHeading(heading));
   EXPECT_TRUE(manager.deliverRegionEntry("b"));
   runUntilIdle();
-  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"heading:180", "enter:b"}));
+  EXPECT_EQ(delegate_->log, (std::vector<std::string>{"fix:2", "fix:3", "heading:180", "enter:b"}));
+
+  manager.startUpdatingLocation();
+  manager.deliverLocations({fix(5)});
+  delegate_.reset();
+  runUntilIdle();  // a delegate gone meanwhile is not called
 }
 
 }  // namespace

@@ -28,8 +28,7 @@ Location fixAt(double north, double seconds = 0.0, double accuracy = 5.0) {
 }
 
 Heading headingOf(double trueHeading, double magneticHeading = 0.0) {
-  return Heading{
-      .magneticHeading = magneticHeading, .trueHeading = trueHeading, .timestamp = Date()};
+  return {.magneticHeading = magneticHeading, .trueHeading = trueHeading, .timestamp = Date()};
 }
 
 // Every callback as a short text: "fix:N" with N the fix's metres north, "batch" before the
@@ -345,23 +344,12 @@ TEST_F(SoftwareLocationManagerTest, FailuresGoOutAndNothingReachesADelegateOrMan
   manager_.reset();
   runUntilIdle();
   EXPECT_TRUE(delegate->log.empty()) << "the manager went before its work ran";
-}
 
-TEST_F(SoftwareLocationManagerTest, SettingsReadBackAndTheSourceDecidesWhatItMeasures) {
-  manager_->setActivityType(kActivityTypeFitness);
-  manager_->setPausesLocationUpdatesAutomatically(false);
-  manager_->setHeadingFilter(90.0);
-  manager_->setDesiredAccuracy(kLocationAccuracyHundredMeters);
-  manager_->setDistanceFilter(999.0);
-  manager_->setAllowsBackgroundLocationUpdates(true);
-  EXPECT_EQ(manager_->activityType(), kActivityTypeFitness);
-  EXPECT_FALSE(manager_->pausesLocationUpdatesAutomatically());
-  EXPECT_EQ(manager_->headingFilter(), 90.0);
-  EXPECT_EQ(manager_->desiredAccuracy(), 100.0);
-  EXPECT_EQ(manager_->distanceFilter(), 999.0);
-  EXPECT_TRUE(manager_->allowsBackgroundLocationUpdates());
-  EXPECT_FALSE(manager_->canRequestWhenInUseAuthorization());
-  EXPECT_FALSE(manager_->canAllowBackgroundLocationUpdates());
+  // Authorization and background updates are the source's to decide, not this manager's.
+  EXPECT_FALSE(
+      SoftwareLocationManager(platform().services().runLoop).canRequestWhenInUseAuthorization());
+  EXPECT_FALSE(
+      SoftwareLocationManager(platform().services().runLoop).canAllowBackgroundLocationUpdates());
   EXPECT_THROW(SoftwareLocationManager(nullptr), Exception);
 }
 

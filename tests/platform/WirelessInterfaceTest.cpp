@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/TemporaryDirectory.h"
@@ -47,30 +48,26 @@ struct Reply {
   }
 };
 
-TEST(WirelessInterfaceTest, ARepliedInterfaceIsReadWithItsNetwork) {
+// An SSID is bytes, NUL among them, up to 32 of them; an idle interface has none.
+TEST(WirelessInterfaceTest, AnInterfaceReplyIsReadWithItsNetworkAndNothingElseIs) {
   const auto connected = Reply{.ssid = "Office"}.parse();
   ASSERT_TRUE(connected);
-  EXPECT_EQ(connected->index, 3u);
-  EXPECT_EQ(connected->name, "wlan0");
-  EXPECT_EQ(connected->type, static_cast<std::uint32_t>(NL80211_IFTYPE_STATION));
-  EXPECT_EQ(connected->ssid, "Office");
-
-  const auto idle = Reply{}.parse();
-  ASSERT_TRUE(idle);
-  EXPECT_EQ(idle->ssid, "") << "not connected";
-
-  // An SSID is bytes, NUL among them, up to 32 of them.
-  const std::string bytes("a\0b", 3);
-  EXPECT_EQ(Reply{.ssid = bytes}.parse()->ssid, bytes);
-  EXPECT_EQ(Reply{.ssid = std::string(32, 'x')}.parse()->ssid.size(), 32u);
-}
-
-TEST(WirelessInterfaceTest, MessagesThatAreNotAnInterfaceGiveNothing) {
-  EXPECT_FALSE(Reply{.command = NL80211_CMD_NEW_STATION}.parse()) << "another command";
-  EXPECT_FALSE(Reply{.index = std::nullopt}.parse()) << "no interface index";
-  EXPECT_FALSE(Reply{.ssid = std::string(33, 'x')}.parse()) << "an SSID longer than any";
+  EXPECT_EQ(std::tie(connected->index, connected->name, connected->type),
+            std::tuple(3u, "wlan0", static_cast<std::uint32_t>(NL80211_IFTYPE_STATION)));
+  const std::pair<Reply, std::optional<std::string>> cases[] = {
+      {Reply{.ssid = "Office"}, "Office"},
+      {Reply{}, ""},
+      {Reply{.ssid = std::string("a\0b", 3)}, std::string("a\0b", 3)},
+      {Reply{.ssid = std::string(32, 'x')}, std::string(32, 'x')},
+      {Reply{.ssid = std::string(33, 'x')}, std::nullopt},
+      {Reply{.command = NL80211_CMD_NEW_STATION}, std::nullopt},
+      {Reply{.index = std::nullopt}, std::nullopt}};
+  for (const auto& [reply, ssid] : cases) {
+    const auto parsed = reply.parse();
+    EXPECT_EQ(parsed ? std::optional(parsed->ssid) : std::nullopt, ssid)
+        << int(reply.command) << " " << reply.ssid.value_or("(none)").size();
+  }
   EXPECT_FALSE(WirelessInterface::fromMessage(nullptr));
-
   // A message cut short of its own header.
   const auto message = Reply{.ssid = "Office"}.build();
   nlmsghdr* header = nlmsg_hdr(message.get());

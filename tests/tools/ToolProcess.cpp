@@ -2,15 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace trevalo::testing {
 
@@ -18,40 +12,20 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments,
                          const std::filesystem::path& errorFile) {
   int pipeEnds[2];
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-  std::vector<std::string> copies = arguments;
-  std::vector<char*> argv;
-  for (auto& argument : copies)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // The child starts with no signal blocked, whatever this test's threads block.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  const int failed = ::posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipeEnds[1]);
   output_ = pipeEnds[0];
-  if (failed != 0) {
+  try {
+    process_.emplace(arguments, ChildProcess::Options{.standardOutput = pipeEnds[1],
+                                                      .standardError = errorFile});
+  } catch (...) {
+    ::close(pipeEnds[1]);
     ::close(output_);
-    pid_ = -1;
-    throw std::runtime_error("cannot start " + arguments.front());
+    throw;
   }
+  ::close(pipeEnds[1]);
 }
 
 ToolProcess::~ToolProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  process_.reset();
   if (output_ >= 0) ::close(output_);
 }
 
@@ -91,28 +65,6 @@ std::vector<std::string> ToolProcess::readLines(std::chrono::milliseconds timeou
     lines.push_back(std::move(*line));
   }
   return lines;
-}
-
-void ToolProcess::signal(int number) const {
-  if (pid_ > 0) ::kill(pid_, number);
-}
-
-std::optional<int> ToolProcess::wait(std::chrono::milliseconds timeout) {
-  if (pid_ <= 0) return std::nullopt;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  pid_ = -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return -1 - WTERMSIG(status);
 }
 
 }  // namespace trevalo::testing

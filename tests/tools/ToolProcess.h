@@ -1,12 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/ChildProcess.h"
 
 namespace trevalo::testing {
 
@@ -20,20 +20,20 @@ class ToolProcess {
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
 
-  pid_t pid() const noexcept { return pid_; }
+  pid_t pid() const noexcept { return process_->pid(); }
   // The next line of standard output, or nothing when none comes within `timeout` (or the
   // child closed it).
   std::optional<std::string> readLine(std::chrono::milliseconds timeout);
   // Every line until standard output closes or `timeout` passes.
   std::vector<std::string> readLines(std::chrono::milliseconds timeout);
-  void signal(int number) const;
+  void signal(int number) const { process_->signal(number); }
   // The exit status, or -1 - the signal when a signal ended it; nothing when it still runs
   // after `timeout` (it is then killed and reaped).
-  std::optional<int> wait(std::chrono::milliseconds timeout);
+  std::optional<int> wait(std::chrono::milliseconds timeout) { return process_->wait(timeout); }
 
  private:
-  pid_t pid_ = -1;
   int output_ = -1;
+  std::optional<ChildProcess> process_;
   std::string buffered_;
 };
 
