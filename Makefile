@@ -5,10 +5,13 @@ CMAKE_CONFIGURE = cmake -G Ninja -S .
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: run test deps bench tsan tsan-threads clang fuzz format check-format clean
+.PHONY: run test deps clang-deps bench tsan tsan-threads clang fuzz format check-format clean
 
 deps:
 	@scripts/install-deps.sh
+
+clang-deps:
+	@scripts/install-deps.sh clang clang-format
 
 # The first command: an optimised build of the trevalo program alone, then the bundled example
 # day replayed through the whole SDK against the embedded reference service. Prints the summary
@@ -50,7 +53,7 @@ tsan-threads: deps
 	  -j $(JOBS) -L threads
 
 # The whole tree with clang, warnings as errors, and its tests.
-clang: deps
+clang: clang-deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/clang -DCMAKE_BUILD_TYPE=Debug -DTREVALO_WERROR=ON \
 	  -DCMAKE_CXX_COMPILER=clang++ -DTREVALO_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD)/clang -j $(JOBS)
@@ -71,17 +74,17 @@ bench: deps
 # (scripts/fuzz.sh).
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
-fuzz: deps
+fuzz: clang-deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DTREVALO_FUZZ=ON -DTREVALO_BUILD_TESTS=OFF \
 	  -DTREVALO_BUILD_TOOLS=OFF -DTREVALO_SANITIZE=address,undefined,fuzzer-no-link
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
-format:
+format: clang-deps
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
-check-format:
+check-format: clang-deps
 	@git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 clean:

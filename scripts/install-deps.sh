@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Idempotent and quick when
-# everything is already present: it asks apt only for what dpkg does not report as installed.
+# Installs the Debian packages the build and the tests need, and any named on the command line
+# (`make clang`, `make fuzz` and the format targets add clang and clang-format). Idempotent and
+# quick when everything is already present: it asks apt only for what dpkg does not report as
+# installed.
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format
+  "$@"
+  build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libgeographiclib-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libpugixml-dev libsqlite3-dev

@@ -146,6 +146,14 @@ void Trevalo::startLocationWork() {
   if (!queue || queue->operationCount() == 0) context.visitsQueue->addArchivedOperations();
   scheduledLocationTimer_.reset();
   callbackInterval_ = 0.0;
+  startTracking(true);
+}
+
+// What a start and a resume both turn on, in this order: motion, the keep-alive loop, the
+// strategies from Initial, and every location service (the compass with the start's filter
+// on a start).
+void Trevalo::startTracking(bool withStartHeadingFilter) {
+  auto& context = *trContext_;
   startMotion();
   if (context.keepAliveLoop) context.keepAliveLoop->start();
   if (context.strategiesStateMachine) context.strategiesStateMachine->startWithInitialState();
@@ -153,8 +161,19 @@ void Trevalo::startLocationWork() {
   manager.startUpdatingLocation();
   isCompassOn_ = true;
   manager.startUpdatingHeading();
-  manager.setHeadingFilter(kStartHeadingFilter);
+  if (withStartHeadingFilter) manager.setHeadingFilter(kStartHeadingFilter);
   manager.startMonitoringSignificantLocationChanges();
+}
+
+// What a pause and a geofence sleep both turn off, in this order.
+void Trevalo::stopTracking() {
+  auto& context = *trContext_;
+  if (context.keepAliveLoop) context.keepAliveLoop->stop();
+  stopMotion();
+  auto& manager = *context.locationManager;
+  manager.stopUpdatingLocation();
+  manager.stopUpdatingHeading();
+  manager.stopMonitoringSignificantLocationChanges();
 }
 
 void Trevalo::handleAppLaunch(const std::string& token, TrevaloDelegateReference delegate) {
@@ -185,14 +204,9 @@ void Trevalo::pauseOnMain() {
     context.strategiesStateMachine->stopAndClearCurrentState();
     awaitStateClear();
   }
-  if (context.keepAliveLoop) context.keepAliveLoop->stop();
-  stopMotion();
-  auto& manager = *context.locationManager;
-  manager.stopUpdatingLocation();
-  manager.stopUpdatingHeading();
-  manager.stopMonitoringSignificantLocationChanges();
+  stopTracking();
   // Every sleep region goes: one left behind would wake the SDK the application paused.
-  stopMonitoringSleepRegions(manager);
+  stopMonitoringSleepRegions(*context.locationManager);
   TRUtils::saveWasRunning(false);
   TRUtils::saveGeofenceState(false);
 }
@@ -221,14 +235,7 @@ void Trevalo::resumeOnMain() {
   // Only an interval that was accepted comes back: a refused one is kept in callbackInterval
   // but never runs.
   if (isAcceptedInterval(callbackInterval_)) scheduleTimer(callbackInterval_);
-  startMotion();
-  if (context.keepAliveLoop) context.keepAliveLoop->start();
-  if (context.strategiesStateMachine) context.strategiesStateMachine->startWithInitialState();
-  auto& manager = *context.locationManager;
-  manager.startUpdatingLocation();
-  isCompassOn_ = true;
-  manager.startUpdatingHeading();
-  manager.startMonitoringSignificantLocationChanges();
+  startTracking(false);
   TRUtils::saveWasRunning(true);
 }
 

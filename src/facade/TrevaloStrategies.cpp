@@ -170,12 +170,7 @@ void Trevalo::stopForGeofence() {
     const std::lock_guard lock(lock_);
     invalidateTimedUpdates();
   }
-  if (context.keepAliveLoop) context.keepAliveLoop->stop();
-  stopMotion();
-  auto& manager = *context.locationManager;
-  manager.stopUpdatingLocation();
-  manager.stopUpdatingHeading();
-  manager.stopMonitoringSignificantLocationChanges();
+  stopTracking();
   geofenceAsleep_ = true;
   TRUtils::saveGeofenceState(true);
 }

@@ -89,13 +89,7 @@ void addAnalyzeCommand(CLI::App& app, int& status) {
   command->add_option("--until", *until,
                       "run the clock on to this time (seconds since 1970) after the last line");
   command->callback([&status, trace, until] {
-    try {
-      status = analyze(*trace, *until);
-    } catch (const std::exception& error) {
-      std::cout.flush();
-      std::cerr << "trevalo analyze: " << error.what() << "\n";
-      status = kFailed;
-    }
+    status = reportingFailure("analyze", [&] { return analyze(*trace, *until); });
   });
 }
 

@@ -37,7 +37,8 @@ void addDumpCommand(CLI::App& app, int& status) {
       "dump", "Print an archive the SDK wrote (its pending visit work, say) as JSON");
   auto file = std::make_shared<std::string>();
   command->add_option("FILE", *file, "the archive")->required();
-  command->callback([&status, file] { status = dump(*file); });
+  command->callback(
+      [&status, file] { status = reportingFailure("dump", [&] { return dump(*file); }); });
 }
 
 }  // namespace trevalo::tools

@@ -47,7 +47,9 @@ void addExampleCommand(CLI::App& app, int& status) {
   auto seed = std::make_shared<std::uint64_t>(simulation::ExampleDay::kSeed);
   command->add_option("DIR", *directory, "where to write them")->required();
   command->add_option("--seed", *seed, "the seed of the noise (the bundled day uses the default)");
-  command->callback([&status, directory, seed] { status = example(*directory, *seed); });
+  command->callback([&status, directory, seed] {
+    status = reportingFailure("example", [&] { return example(*directory, *seed); });
+  });
 }
 
 }  // namespace trevalo::tools

@@ -50,7 +50,8 @@ void addInfoCommand(CLI::App& app, int& status) {
       "it holds and what the reader skipped");
   auto file = std::make_shared<std::string>();
   command->add_option("TRACE", *file, "the trace")->required();
-  command->callback([&status, file] { status = info(*file); });
+  command->callback(
+      [&status, file] { status = reportingFailure("info", [&] { return info(*file); }); });
 }
 
 }  // namespace trevalo::tools

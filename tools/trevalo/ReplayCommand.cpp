@@ -93,13 +93,7 @@ void addReplayCommand(CLI::App& app, int& status) {
       command->add_option("--token", arguments->token, "the API token (required with --service)");
   service->needs(token);
   command->callback([&status, arguments] {
-    try {
-      status = replay(*arguments);
-    } catch (const std::exception& error) {
-      std::cout.flush();
-      std::cerr << "trevalo replay: " << error.what() << "\n";
-      status = kFailed;
-    }
+    status = reportingFailure("replay", [&] { return replay(*arguments); });
   });
 }
 

@@ -269,14 +269,8 @@ void addRunCommand(CLI::App& app, int& status) {
                    "run the SDK's clock this many times faster than real time, to play a "
                    "recorded log through gpsfake faster")
       ->capture_default_str();
-  command->callback([&status, settings] {
-    try {
-      status = run(*settings);
-    } catch (const std::exception& error) {
-      std::cerr << "trevalo run: " << error.what() << "\n";
-      status = kFailed;
-    }
-  });
+  command->callback(
+      [&status, settings] { status = reportingFailure("run", [&] { return run(*settings); }); });
 }
 
 }  // namespace trevalo::tools

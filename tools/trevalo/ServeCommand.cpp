@@ -129,12 +129,7 @@ void addServeCommand(CLI::App& app, int& status) {
   command->add_option("--token", settings->token,
                       "the only api_token accepted; any non-empty one without it");
   command->callback([&status, settings] {
-    try {
-      status = serve(*settings);
-    } catch (const std::exception& error) {
-      std::cerr << "trevalo serve: " << error.what() << "\n";
-      status = kFailed;
-    }
+    status = reportingFailure("serve", [&] { return serve(*settings); });
   });
 }
 

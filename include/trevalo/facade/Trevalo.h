@@ -213,6 +213,8 @@ class Trevalo final : public std::enable_shared_from_this<Trevalo> {
                                  const FacadeOptions& read);
   void requestAuthorization(bool whenInUseOnly);
   void startLocationWork();
+  void startTracking(bool withStartHeadingFilter);
+  void stopTracking();
   void pauseOnMain();
   void resumeOnMain();
   // Schedules the timer unless `interval` is below 1 s; whether it did.
