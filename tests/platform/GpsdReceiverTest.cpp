@@ -126,10 +126,12 @@ struct Recorder final : LocationManagerDelegate {
 
 class GpsdReceiverTest : public testing::PlatformTest {
  protected:
-  void start(std::vector<Plan> plans) {
+  // `wanted` runs before the receiver exists: what it asks for is all asked for at once.
+  void start(std::vector<Plan> plans, const std::function<void(FedManager&)>& wanted = {}) {
     gpsd_ = std::make_unique<ScriptedGpsd>(std::move(plans));
     manager_ = std::make_shared<FedManager>(platform().services().runLoop);
     manager_->setDelegate(recorder_);
+    if (wanted) wanted(*manager_);
     receiver_ = std::make_unique<GpsdReceiver>(
         *manager_, gpsd_->factory(),
         GpsdReceiver::Options{
@@ -177,31 +179,36 @@ TEST_F(GpsdReceiverTest, NoSessionUntilSomethingIsWantedAndNoneAfter) {
 }
 
 TEST_F(GpsdReceiverTest, ARepeatedReportIsOneFixAndHeadingsFollowTheirSwitch) {
-  start({Plan{
-      .fixes = {fixAt(0, 50.0, 90), fixAt(0, 50.0, 90), fixAt(1, 50.1, 180), fixAt(2, 50.2)}}});
-  manager_->setDistanceFilter(kDistanceFilterNone);
-  manager_->startUpdatingHeading();
-  manager_->startUpdatingLocation();
+  start({Plan{.fixes = {fixAt(0, 50.0, 90), fixAt(0, 50.0, 90), fixAt(1, 50.1, 180),
+                        fixAt(2, 50.2)}}},
+        [](FedManager& manager) {
+          manager.setDistanceFilter(kDistanceFilterNone);
+          manager.startUpdatingHeading();
+          manager.startUpdatingLocation();
+        });
   runUntil([&] { return recorder_->fixes.size() == 3; });
   EXPECT_EQ(recorder_->fixes, (std::vector<double>{50.0, 50.1, 50.2}));
   EXPECT_EQ(recorder_->headings, (std::vector<double>{90, 180})) << "the last had no track";
 }
 
 TEST_F(GpsdReceiverTest, AnOutageIsReportedOnceAndTheStateOutlivesIt) {
-  start({
-      Plan{.opens = false},
-      Plan{.opens = false},
-      Plan{.fixes = {fixAt(0, 50.0)}, .thenLost = true},
-      Plan{.opens = false},
-      Plan{.opens = false},
-      Plan{.opens = false},
-      // gpsd is back: the first fix lies within the distance filter of the last one delivered
-      // before the outage, the second beyond it.
-      Plan{.fixes = {fixAt(10, 50.00001), fixAt(11, 50.001)}},
-  });
-  manager_->setDistanceFilter(50.0);
-  manager_->startMonitoringForRegion({{50.001, 4.35}, 20.0, "pier"});
-  manager_->startUpdatingLocation();
+  start(
+      {
+          Plan{.opens = false},
+          Plan{.opens = false},
+          Plan{.fixes = {fixAt(0, 50.0)}, .thenLost = true},
+          Plan{.opens = false},
+          Plan{.opens = false},
+          Plan{.opens = false},
+          // gpsd is back: the first fix lies within the distance filter of the last one delivered
+          // before the outage, the second beyond it.
+          Plan{.fixes = {fixAt(10, 50.00001), fixAt(11, 50.001)}},
+      },
+      [](FedManager& manager) {
+        manager.setDistanceFilter(50.0);
+        manager.startMonitoringForRegion({{50.001, 4.35}, 20.0, "pier"});
+        manager.startUpdatingLocation();
+      });
   runUntil([&] { return recorder_->fixes.size() == 2; });
   EXPECT_EQ(recorder_->fixes, (std::vector<double>{50.0, 50.001}));
   EXPECT_EQ(recorder_->errors,

@@ -57,8 +57,8 @@ TEST(RealTimeRunLoopTest, TimersFireInOrderAndAStopFromAnotherThreadWakesTheIdle
 // A clock ten times fast: its timers come ten times sooner in real time, and its wall time
 // and uptime run together.
 TEST(RealTimeRunLoopTest, AFastClockBringsItsTimersSooner) {
-  EXPECT_THROW(SystemClock(0.0), Exception);
-  EXPECT_THROW(SystemClock(std::numeric_limits<double>::infinity()), Exception);
+  EXPECT_THROW(SystemClock{0.0}, Exception);
+  EXPECT_THROW(SystemClock{std::numeric_limits<double>::infinity()}, Exception);
   const auto clock = std::make_shared<SystemClock>(10.0);
   RealTimeRunLoop loop(clock);
   const double uptime = clock->systemUptime();
