@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Gpsfake.h"
+#include "platform/RunLoopExecutor.h"
 #include "platform/SpeedActivityClassifier.h"
 #include "platform/linux/SpeedActivityManager.h"
 #include "support/TemporaryDirectory.h"
@@ -139,16 +140,6 @@ TEST_F(SpeedActivityManagerTest, ChangesAreReportedAtOnceAndAVerdictThatHoldsEve
   EXPECT_EQ(reports_, (std::vector{kWalking, kWalking, kDriving, kDriving}));
 }
 
-// Hands every operation to the run loop, whose thread runs it.
-class LoopExecutor final : public Executor {
- public:
-  explicit LoopExecutor(std::shared_ptr<RunLoop> loop) : loop_(std::move(loop)) {}
-  void execute(Task task) override { loop_->post(std::move(task)); }
-
- private:
-  std::shared_ptr<RunLoop> loop_;
-};
-
 // The system platform with gpsd: the activity classifier it makes hears the fixes of the
 // location manager it makes. The boat of the log sails at about 3 m/s.
 TEST(SystemPlatformActivityTest, TheClassifierHearsTheSpeedOfGpsdsFixes) {
@@ -168,7 +159,7 @@ TEST(SystemPlatformActivityTest, TheClassifierHearsTheSpeedOfGpsdsFixes) {
   std::vector<MotionActivity> reports;
   activities->startActivityUpdatesToQueue(
       std::make_shared<OperationQueue>(
-          std::make_shared<LoopExecutor>(platform->services().runLoop)),
+          std::make_shared<RunLoopExecutor>(platform->services().runLoop)),
       [&](const MotionActivity& activity) { reports.push_back(activity); });
   locations->startUpdatingLocation();
   auto& loop = platform->realTimeRunLoop();
