@@ -6,6 +6,7 @@
 #include "platform/linux/GpsdReceiver.h"
 #include "platform/linux/LibgpsSession.h"
 #include "trevalo/platform/Exception.h"
+#include "trevalo/platform/RealTimeRunLoop.h"
 
 namespace trevalo::platform {
 
@@ -39,14 +40,18 @@ std::shared_ptr<GpsdLocationManager> GpsdLocationManager::make(std::shared_ptr<R
 
 GpsdLocationManager::GpsdLocationManager(Key, std::shared_ptr<RunLoop> runLoop,
                                          const Options& options)
-    : SoftwareLocationManager(std::move(runLoop)) {
+    : SoftwareLocationManager(runLoop) {
+  // On a real-time loop the session is read on the loop's own thread (one wake-up per report
+  // instead of two); a virtual-time loop, which waits on nothing, has the receiver's thread
+  // read it.
   receiver_ = std::make_unique<GpsdReceiver>(
       *this,
       [host = options.host, port = options.port] {
         return std::make_unique<LibgpsSession>(host, port);
       },
       GpsdReceiver::Options{.minimumRetryDelay = options.minimumRetryDelay,
-                            .maximumRetryDelay = options.maximumRetryDelay});
+                            .maximumRetryDelay = options.maximumRetryDelay},
+      std::dynamic_pointer_cast<RealTimeRunLoop>(runLoop));
 }
 
 GpsdLocationManager::~GpsdLocationManager() {

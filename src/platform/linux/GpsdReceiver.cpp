@@ -1,6 +1,7 @@
 #include "platform/linux/GpsdReceiver.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "trevalo/platform/linux/GpsdLocationManager.h"
@@ -8,8 +9,11 @@
 namespace trevalo::platform {
 
 GpsdReceiver::GpsdReceiver(SoftwareLocationManager& manager, SessionFactory makeSession,
-                           Options options)
-    : manager_(manager), makeSession_(std::move(makeSession)), options_(options) {
+                           Options options, std::shared_ptr<RealTimeRunLoop> readingLoop)
+    : manager_(manager),
+      makeSession_(std::move(makeSession)),
+      options_(options),
+      readingLoop_(std::move(readingLoop)) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -60,11 +64,16 @@ void GpsdReceiver::run() {
     }
     connected_ = true;
     bool delivered = false;
-    const Ended ended = readUntilEnd(*session, delivered);
+    const Ended ended = readingLoop_ && session->descriptor() >= 0
+                            ? readOnLoop(*session, delivered)
+                            : readUntilEnd(*session, delivered);
     session.reset();
     connected_ = false;
     if (ended == Ended::kStopping) return;
-    if (delivered) retryDelay = options_.minimumRetryDelay;
+    if (delivered) {
+      retryDelay = options_.minimumRetryDelay;
+      outageReported_ = false;
+    }
     if (ended != Ended::kLost) continue;
     reportOutage(GpsdLocationManager::connectionLostError());
     // A session that worked is tried again at once (gpsd restarting is back quickly); one that
@@ -92,8 +101,49 @@ GpsdReceiver::Ended GpsdReceiver::readUntilEnd(GpsdSession& session, bool& deliv
         break;
     }
     delivered = true;
-    outageReported_ = false;
   }
+}
+
+GpsdReceiver::Ended GpsdReceiver::readOnLoop(GpsdSession& session, bool& delivered) {
+  // Shared with the loop's thread; the watch ends before they go.
+  std::atomic<bool> reported{false};
+  bool lost = false;  // under mutex_
+  auto watch = readingLoop_->watchReadable(session.descriptor(), [&] {
+    for (;;) {
+      GpsdFix fix;
+      switch (session.read(0.0, fix)) {
+        case GpsdSession::Read::kNothing:
+          return true;
+        case GpsdSession::Read::kLost: {
+          {
+            const std::lock_guard lock(mutex_);
+            lost = true;
+          }
+          changed_.notify_all();
+          return false;
+        }
+        case GpsdSession::Read::kOther:
+          break;
+        case GpsdSession::Read::kFix:
+          push(fix);
+          break;
+      }
+      reported = true;
+    }
+  });
+  Ended ended = Ended::kUnwanted;
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_.load() || lost || !wanted(); });
+    if (stopping_) {
+      ended = Ended::kStopping;
+    } else if (lost) {
+      ended = Ended::kLost;
+    }
+  }
+  watch->cancel();
+  delivered = reported.load();
+  return ended;
 }
 
 void GpsdReceiver::push(const GpsdFix& fix) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/linux/GpsdSession.h"
+#include "trevalo/platform/RealTimeRunLoop.h"
 #include "trevalo/platform/SoftwareLocationManager.h"
 
 namespace trevalo::platform {
@@ -23,6 +24,11 @@ namespace trevalo::platform {
 // a session broke) and the loop tries again after a delay that doubles from the minimum to
 // the maximum, back to the minimum once a session delivers. When nothing is wanted any more,
 // the session is closed, so gpsd can let the receiver rest.
+//
+// Given a real-time run loop (the one the manager delivers on), an open session is read on
+// that loop's thread as its reports come, so a report wakes one thread, not this one and then
+// the loop's; this thread then only opens, waits and closes. Otherwise, or for a session
+// without a descriptor, this thread reads.
 class GpsdReceiver {
  public:
   using SessionFactory = std::function<std::unique_ptr<GpsdSession>()>;
@@ -35,7 +41,8 @@ class GpsdReceiver {
   };
 
   // `manager` must outlive the receiver; its demandChanged() calls wake().
-  GpsdReceiver(SoftwareLocationManager& manager, SessionFactory makeSession, Options options);
+  GpsdReceiver(SoftwareLocationManager& manager, SessionFactory makeSession, Options options,
+               std::shared_ptr<RealTimeRunLoop> readingLoop = nullptr);
   ~GpsdReceiver();
   GpsdReceiver(const GpsdReceiver&) = delete;
   GpsdReceiver& operator=(const GpsdReceiver&) = delete;
@@ -51,8 +58,9 @@ class GpsdReceiver {
   void run();
   bool wanted() const;
   // Reads until the session is lost, nothing is wanted or the receiver stops; `delivered`
-  // tells whether any report came.
+  // tells whether any report came. The first reads on this thread, the second on the loop's.
   Ended readUntilEnd(GpsdSession& session, bool& delivered);
+  Ended readOnLoop(GpsdSession& session, bool& delivered);
   void push(const GpsdFix& fix);
   // Tells the manager of a failure unless the outage it belongs to was told already.
   void reportOutage(const Error& error);
@@ -62,14 +70,14 @@ class GpsdReceiver {
   SoftwareLocationManager& manager_;
   const SessionFactory makeSession_;
   const Options options_;
+  const std::shared_ptr<RealTimeRunLoop> readingLoop_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> connected_{false};
-  // Only the loop's thread uses these.
-  bool outageReported_ = false;
-  std::optional<Date> lastFixTime_;
+  bool outageReported_ = false;  // only this thread uses it
+  std::optional<Date> lastFixTime_;  // only the thread reading the session uses it
 
   std::thread thread_;
 };

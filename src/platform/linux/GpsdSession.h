@@ -22,8 +22,11 @@ class GpsdSession {
 
   // Connects and asks for the reports; false when gpsd cannot be reached.
   virtual bool open() = 0;
-  // Waits at most `timeoutSeconds` for the next report.
+  // Waits at most `timeoutSeconds` for the next report; 0 only takes what has come.
   virtual Read read(double timeoutSeconds, GpsdFix& fix) = 0;
+  // The open connection's descriptor, for a run loop to wait on; -1 when there is none to
+  // wait on (the session is then read by blocking reads).
+  virtual int descriptor() const { return -1; }
 };
 
 }  // namespace trevalo::platform

@@ -58,10 +58,18 @@ GpsdSession::Read LibgpsSession::read(double timeoutSeconds, GpsdFix& fix) {
     }
     // gpsd's lines are short; one that never ends is no protocol this session speaks.
     if (buffer_.size() > kMaximumLine) return Read::kLost;
-    pollfd descriptor{data_.gps_fd, POLLIN, 0};
-    const int ready = ::poll(&descriptor, 1, static_cast<int>(std::lround(timeoutSeconds * 1e3)));
-    if (ready == 0) return Read::kNothing;
-    if (ready < 0) return errno == EINTR ? Read::kNothing : Read::kLost;
+    if (timeoutSeconds <= 0.0 && drained_) {
+      // The last read took all there was: asking again would only hear that nothing is there.
+      drained_ = false;
+      return Read::kNothing;
+    }
+    if (timeoutSeconds > 0.0) {
+      pollfd descriptor{data_.gps_fd, POLLIN, 0};
+      const int ready =
+          ::poll(&descriptor, 1, static_cast<int>(std::lround(timeoutSeconds * 1e3)));
+      if (ready == 0) return Read::kNothing;
+      if (ready < 0) return errno == EINTR ? Read::kNothing : Read::kLost;
+    }
     char chunk[8192];
     const auto length = ::recv(data_.gps_fd, chunk, sizeof chunk, MSG_DONTWAIT);
     if (length == 0) return Read::kLost;
@@ -70,6 +78,7 @@ GpsdSession::Read LibgpsSession::read(double timeoutSeconds, GpsdFix& fix) {
       return Read::kLost;
     }
     buffer_.append(chunk, static_cast<std::size_t>(length));
+    drained_ = static_cast<std::size_t>(length) < sizeof chunk;
   }
 }
 

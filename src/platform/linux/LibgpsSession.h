@@ -21,6 +21,7 @@ class LibgpsSession final : public GpsdSession {
 
   bool open() override;
   Read read(double timeoutSeconds, GpsdFix& fix) override;
+  int descriptor() const override { return open_ ? data_.gps_fd : -1; }
 
   // The fix of one report that libgps has unpacked into `data`, `message` being the report's
   // JSON text: nothing unless it is a position report (TPV) with a 2D or 3D fix, a time and a
@@ -36,6 +37,7 @@ class LibgpsSession final : public GpsdSession {
   gps_data_t data_{};
   std::string buffer_;  // bytes read and not yet taken as lines
   bool open_ = false;
+  bool drained_ = false;  // the last read found less than it could take
 };
 
 }  // namespace trevalo::platform
