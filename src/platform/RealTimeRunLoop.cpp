@@ -21,8 +21,7 @@ constexpr double kLongestWaitSeconds = 3600.0;
 }  // namespace
 
 struct RealTimeRunLoop::DescriptorWatch::Entry {
-  Entry(int descriptor, ReadableHandler handler)
-      : fd(descriptor), onReadable(std::move(handler)) {}
+  Entry(int descriptor, ReadableHandler handler) : fd(descriptor), onReadable(std::move(handler)) {}
 
   const int fd;
   const ReadableHandler onReadable;
@@ -144,10 +143,10 @@ void RealTimeRunLoop::wait(double seconds) {
     waiting_ = true;
   }
   descriptors.assign(1, {wake_->descriptor(), POLLIN, 0});
-  for (const auto& entry : watched) descriptors.push_back({entry->fd, POLLIN, 0});
+  for (const auto& entry : watched)
+    descriptors.push_back({entry->fd, POLLIN, 0});
   const double wait = std::max(seconds, 0.0);
-  const timespec timeout{static_cast<time_t>(wait),
-                         static_cast<long>(std::fmod(wait, 1.0) * 1e9)};
+  const timespec timeout{static_cast<time_t>(wait), static_cast<long>(std::fmod(wait, 1.0) * 1e9)};
   const int ready = ::ppoll(descriptors.data(), descriptors.size(), &timeout, nullptr);
   {
     const std::lock_guard lock(mutex_);

@@ -76,7 +76,7 @@ class GpsdReceiver {
   std::condition_variable changed_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> connected_{false};
-  bool outageReported_ = false;  // only this thread uses it
+  bool outageReported_ = false;      // only this thread uses it
   std::optional<Date> lastFixTime_;  // only the thread reading the session uses it
 
   std::thread thread_;

@@ -65,8 +65,7 @@ GpsdSession::Read LibgpsSession::read(double timeoutSeconds, GpsdFix& fix) {
     }
     if (timeoutSeconds > 0.0) {
       pollfd descriptor{data_.gps_fd, POLLIN, 0};
-      const int ready =
-          ::poll(&descriptor, 1, static_cast<int>(std::lround(timeoutSeconds * 1e3)));
+      const int ready = ::poll(&descriptor, 1, static_cast<int>(std::lround(timeoutSeconds * 1e3)));
       if (ready == 0) return Read::kNothing;
       if (ready < 0) return errno == EINTR ? Read::kNothing : Read::kLost;
     }
