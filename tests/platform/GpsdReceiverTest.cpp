@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/linux/EventDescriptor.h"
 #include "support/PlatformTest.h"
+#include "trevalo/platform/RealTimeRunLoop.h"
 #include "trevalo/platform/linux/GpsdLocationManager.h"
+#include "trevalo/platform/linux/SystemClock.h"
 
 namespace trevalo::platform {
 namespace {
@@ -26,7 +30,9 @@ GpsdFix fixAt(double seconds, double latitude, double track = GpsdFix::kMissing)
 }
 
 // What gpsd does, session by session: each attempt to open takes the next plan. A plan that
-// opens answers its reads in turn and then either loses the connection or stays silent.
+// opens answers its reads in turn and then either loses the connection or stays silent. With
+// `descriptors`, each session has one for a run loop to wait on, ready while a read would
+// give something.
 struct Plan {
   bool opens = true;
   std::vector<GpsdFix> fixes = {};
@@ -35,7 +41,8 @@ struct Plan {
 
 class ScriptedGpsd {
  public:
-  explicit ScriptedGpsd(std::vector<Plan> plans) : plans_(plans.begin(), plans.end()) {}
+  ScriptedGpsd(std::vector<Plan> plans, bool descriptors)
+      : plans_(plans.begin(), plans.end()), descriptors_(descriptors) {}
 
   GpsdReceiver::SessionFactory factory() {
     return [this] { return std::make_unique<Session>(*this); };
@@ -68,6 +75,7 @@ class ScriptedGpsd {
       if (!plan_.opens) return false;
       opened_ = true;
       ++gpsd_.open_;
+      if (!plan_.fixes.empty() || plan_.thenLost) ready_.signal();
       return true;
     }
     Read read(double timeoutSeconds, GpsdFix& fix) override {
@@ -76,19 +84,24 @@ class ScriptedGpsd {
         return Read::kFix;
       }
       if (plan_.thenLost) return Read::kLost;
+      std::uint64_t signals = 0;
+      [[maybe_unused]] const auto drained = ::read(ready_.descriptor(), &signals, sizeof signals);
       std::this_thread::sleep_for(std::chrono::duration<double>(timeoutSeconds));
       return Read::kNothing;
     }
+    int descriptor() const override { return gpsd_.descriptors_ ? ready_.descriptor() : -1; }
 
    private:
     ScriptedGpsd& gpsd_;
     Plan plan_;
     std::size_t next_ = 0;
     bool opened_ = false;
+    EventDescriptor ready_;
   };
 
   mutable std::mutex mutex_;
   std::deque<Plan> plans_;
+  const bool descriptors_;
   int attempts_ = 0;
   int open_ = 0;
 };
@@ -124,22 +137,30 @@ struct Recorder final : LocationManagerDelegate {
   std::vector<std::int64_t> errors;
 };
 
-class GpsdReceiverTest : public testing::PlatformTest {
+// Run twice: the sessions read on the receiver's own thread, and read on a real-time run loop.
+class GpsdReceiverTest : public testing::PlatformTest, public ::testing::WithParamInterface<bool> {
  protected:
   // `wanted` runs before the receiver exists: what it asks for is all asked for at once.
   void start(std::vector<Plan> plans, const std::function<void(FedManager&)>& wanted = {}) {
-    gpsd_ = std::make_unique<ScriptedGpsd>(std::move(plans));
+    const bool onLoop = GetParam();
+    gpsd_ = std::make_unique<ScriptedGpsd>(std::move(plans), onLoop);
+    if (onLoop) {
+      readingLoop_ = std::make_shared<RealTimeRunLoop>(std::make_shared<SystemClock>());
+      readingLoop_->startThread();
+    }
     manager_ = std::make_shared<FedManager>(platform().services().runLoop);
     manager_->setDelegate(recorder_);
     if (wanted) wanted(*manager_);
     receiver_ = std::make_unique<GpsdReceiver>(
         *manager_, gpsd_->factory(),
         GpsdReceiver::Options{
-            .minimumRetryDelay = 0.001, .maximumRetryDelay = 0.004, .pollInterval = 0.002});
+            .minimumRetryDelay = 0.001, .maximumRetryDelay = 0.004, .pollInterval = 0.002},
+        readingLoop_);
     manager_->receiver = receiver_.get();
   }
   void TearDown() override {
     receiver_.reset();
+    readingLoop_.reset();
     PlatformTest::TearDown();
   }
   // Runs the loop until `done` holds, asking it again every few milliseconds since it may read
@@ -156,11 +177,12 @@ class GpsdReceiverTest : public testing::PlatformTest {
 
   std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
   std::unique_ptr<ScriptedGpsd> gpsd_;
+  std::shared_ptr<RealTimeRunLoop> readingLoop_;
   std::shared_ptr<FedManager> manager_;
   std::unique_ptr<GpsdReceiver> receiver_;
 };
 
-TEST_F(GpsdReceiverTest, NoSessionUntilSomethingIsWantedAndNoneAfter) {
+TEST_P(GpsdReceiverTest, NoSessionUntilSomethingIsWantedAndNoneAfter) {
   start({Plan{.fixes = {fixAt(0, 50.0)}}, Plan{.fixes = {fixAt(1, 50.1, 45)}}});
   std::this_thread::sleep_for(20ms);
   EXPECT_EQ(gpsd_->attempts(), 0) << "nothing asks for fixes yet";
@@ -178,7 +200,7 @@ TEST_F(GpsdReceiverTest, NoSessionUntilSomethingIsWantedAndNoneAfter) {
   EXPECT_EQ(recorder_->fixes.size(), 1u);
 }
 
-TEST_F(GpsdReceiverTest, ARepeatedReportIsOneFixAndHeadingsFollowTheirSwitch) {
+TEST_P(GpsdReceiverTest, ARepeatedReportIsOneFixAndHeadingsFollowTheirSwitch) {
   start({Plan{.fixes = {fixAt(0, 50.0, 90), fixAt(0, 50.0, 90), fixAt(1, 50.1, 180),
                         fixAt(2, 50.2)}}},
         [](FedManager& manager) {
@@ -191,7 +213,7 @@ TEST_F(GpsdReceiverTest, ARepeatedReportIsOneFixAndHeadingsFollowTheirSwitch) {
   EXPECT_EQ(recorder_->headings, (std::vector<double>{90, 180})) << "the last had no track";
 }
 
-TEST_F(GpsdReceiverTest, AnOutageIsReportedOnceAndTheStateOutlivesIt) {
+TEST_P(GpsdReceiverTest, AnOutageIsReportedOnceAndTheStateOutlivesIt) {
   start(
       {
           Plan{.opens = false},
@@ -220,7 +242,7 @@ TEST_F(GpsdReceiverTest, AnOutageIsReportedOnceAndTheStateOutlivesIt) {
   EXPECT_TRUE(receiver_->isConnected());
 }
 
-TEST_F(GpsdReceiverTest, ASessionThatBreaksBeforeSayingAnythingIsNotATightLoop) {
+TEST_P(GpsdReceiverTest, ASessionThatBreaksBeforeSayingAnythingIsNotATightLoop) {
   // gpsd accepts and hangs up, over and over: each attempt after the first waits its delay,
   // and only the first breakage is reported.
   std::vector<Plan> plans(6, Plan{.thenLost = true});
@@ -231,6 +253,9 @@ TEST_F(GpsdReceiverTest, ASessionThatBreaksBeforeSayingAnythingIsNotATightLoop) 
   EXPECT_EQ(recorder_->errors,
             (std::vector<std::int64_t>{GpsdLocationManager::kErrorConnectionLost}));
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadOn, GpsdReceiverTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "TheRunLoop" : "ItsThread"; });
 
 }  // namespace
 }  // namespace trevalo::platform
