@@ -88,14 +88,16 @@ class CountingDelegate final : public LocationManagerDelegate {
   double latestFixTime_ = 0.0;
 };
 
-// gpsfake playing the log once at `secondsPerSentence` into a gpsd of its own on a free
-// loopback port, once gpsd answers there; nothing when gpsfake cannot run.
+// gpsfake playing the log once, at the benchmark's argument in milliseconds a sentence, into a
+// gpsd of its own on a free loopback port, once gpsd answers there; nothing (the benchmark
+// skipped) when gpsfake cannot run.
 struct Replay {
   std::string port;
   std::unique_ptr<trevalo::testing::ChildProcess> process;
 };
 
-std::optional<Replay> startReplay(double secondsPerSentence) {
+std::optional<Replay> startReplay(benchmark::State& state) {
+  const double secondsPerSentence = static_cast<double>(state.range(0)) * 1e-3;
   Replay replay{trevalo::testing::freeLoopbackPort(), nullptr};
   try {
     // gpsfake starts its gpsd with "-S <port>": killed and reaped with it.
@@ -105,6 +107,7 @@ std::optional<Replay> startReplay(double secondsPerSentence) {
         trevalo::testing::ChildProcess::Options{.daemonMarker =
                                                     std::string("-S") + '\0' + replay.port + '\0'});
   } catch (const std::exception&) {
+    state.SkipWithError("gpsfake cannot run here");
     return std::nullopt;
   }
   for (int i = 0; i < 200 && !GpsdProbe::answers("127.0.0.1", replay.port, 0.5); ++i) {
@@ -113,24 +116,30 @@ std::optional<Replay> startReplay(double secondsPerSentence) {
   return replay;
 }
 
+// One whole replay an iteration, at 2 ms a sentence (an epoch's reports close together) and
+// at 10 ms (spread over 70 ms, as from a slower serial line).
+void atTwoPaces(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgName("ms_per_sentence")
+      ->Arg(2)
+      ->Arg(10)
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+}
+
 void reportPerFix(benchmark::State& state, std::size_t fixes, double cpu) {
   state.SetIterationTime(cpu);
   state.counters["fixes"] = static_cast<double>(fixes);
   state.counters["cpu_us_per_fix"] = fixes > 1 ? cpu * 1e6 / static_cast<double>(fixes - 1) : 0.0;
 }
 
-// One whole replay per iteration, at 2 ms a sentence (an epoch's reports close together) and
-// at 10 ms (spread over 70 ms, as from a slower serial line). The CPU this process spends
-// between the first fix and the last, per fix after the first: the steady cost of a fix, from
-// reading gpsd's reports (every report of an epoch, not only the position) to the delegate.
-// Opening the session comes once and is left out.
+// The CPU this process spends between the first fix and the last, per fix after the first: the
+// steady cost of a fix, from reading gpsd's reports (every report of an epoch, not only the
+// position) to the delegate. Opening the session comes once and is left out.
 void BM_GpsfakeReplayCpuPerFix(benchmark::State& state) {
   for (auto _ : state) {
-    const auto replay = startReplay(static_cast<double>(state.range(0)) * 1e-3);
-    if (!replay) {
-      state.SkipWithError("gpsfake cannot run here");
-      return;
-    }
+    const auto replay = startReplay(state);
+    if (!replay) return;
     const std::string& port = replay->port;
     auto clock = std::make_shared<SystemClock>();
     auto runLoop = std::make_shared<RealTimeRunLoop>(clock);
@@ -148,13 +157,7 @@ void BM_GpsfakeReplayCpuPerFix(benchmark::State& state) {
     reportPerFix(state, fixes, cpu);
   }
 }
-BENCHMARK(BM_GpsfakeReplayCpuPerFix)
-    ->ArgName("ms_per_sentence")
-    ->Arg(2)
-    ->Arg(10)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpsfakeReplayCpuPerFix)->Apply(atTwoPaces);
 
 // The floor under any reader of gpsd: one thread of this process connected to gpsd, waking
 // for every report, counting the position reports and doing nothing else with them. The CPU
@@ -162,11 +165,8 @@ BENCHMARK(BM_GpsfakeReplayCpuPerFix)
 // this machine before anything is made of them.
 void BM_GpsfakeBareReaderCpuPerFix(benchmark::State& state) {
   for (auto _ : state) {
-    const auto replay = startReplay(static_cast<double>(state.range(0)) * 1e-3);
-    if (!replay) {
-      state.SkipWithError("gpsfake cannot run here");
-      return;
-    }
+    const auto replay = startReplay(state);
+    if (!replay) return;
     const std::string& port = replay->port;
     gps_data_t data{};
     if (gps_open("127.0.0.1", port.c_str(), &data) != 0) {
@@ -210,13 +210,7 @@ void BM_GpsfakeBareReaderCpuPerFix(benchmark::State& state) {
     reportPerFix(state, fixes, lastCpu - firstCpu);
   }
 }
-BENCHMARK(BM_GpsfakeBareReaderCpuPerFix)
-    ->ArgName("ms_per_sentence")
-    ->Arg(2)
-    ->Arg(10)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpsfakeBareReaderCpuPerFix)->Apply(atTwoPaces);
 
 // What the session's thread does with one report: libgps unpacks it, the fix is taken out and
 // mapped onto a platform location and heading.

@@ -89,18 +89,9 @@ GpsdReceiver::Ended GpsdReceiver::readUntilEnd(GpsdSession& session, bool& deliv
     if (stopping_) return Ended::kStopping;
     if (!wanted()) return Ended::kUnwanted;
     GpsdFix fix;
-    switch (session.read(options_.pollInterval, fix)) {
-      case GpsdSession::Read::kLost:
-        return Ended::kLost;
-      case GpsdSession::Read::kNothing:
-        continue;
-      case GpsdSession::Read::kOther:
-        break;
-      case GpsdSession::Read::kFix:
-        push(fix);
-        break;
-    }
-    delivered = true;
+    const auto read = session.read(options_.pollInterval, fix);
+    if (read == GpsdSession::Read::kLost) return Ended::kLost;
+    delivered = take(read, fix) || delivered;
   }
 }
 
@@ -111,24 +102,17 @@ GpsdReceiver::Ended GpsdReceiver::readOnLoop(GpsdSession& session, bool& deliver
   auto watch = readingLoop_->watchReadable(session.descriptor(), [&] {
     for (;;) {
       GpsdFix fix;
-      switch (session.read(0.0, fix)) {
-        case GpsdSession::Read::kNothing:
-          return true;
-        case GpsdSession::Read::kLost: {
-          {
-            const std::lock_guard lock(mutex_);
-            lost = true;
-          }
-          changed_.notify_all();
-          return false;
+      const auto read = session.read(0.0, fix);
+      if (read == GpsdSession::Read::kNothing) return true;
+      if (read == GpsdSession::Read::kLost) {
+        {
+          const std::lock_guard lock(mutex_);
+          lost = true;
         }
-        case GpsdSession::Read::kOther:
-          break;
-        case GpsdSession::Read::kFix:
-          push(fix);
-          break;
+        changed_.notify_all();
+        return false;
       }
-      reported = true;
+      if (take(read, fix)) reported = true;
     }
   });
   Ended ended = Ended::kUnwanted;
@@ -144,6 +128,11 @@ GpsdReceiver::Ended GpsdReceiver::readOnLoop(GpsdSession& session, bool& deliver
   watch->cancel();
   delivered = reported.load();
   return ended;
+}
+
+bool GpsdReceiver::take(GpsdSession::Read read, const GpsdFix& fix) {
+  if (read == GpsdSession::Read::kFix) push(fix);
+  return read == GpsdSession::Read::kFix || read == GpsdSession::Read::kOther;
 }
 
 void GpsdReceiver::push(const GpsdFix& fix) {

@@ -61,6 +61,8 @@ class GpsdReceiver {
   // tells whether any report came. The first reads on this thread, the second on the loop's.
   Ended readUntilEnd(GpsdSession& session, bool& delivered);
   Ended readOnLoop(GpsdSession& session, bool& delivered);
+  // Pushes the fix of a read that gave one; true when gpsd said anything at all.
+  bool take(GpsdSession::Read read, const GpsdFix& fix);
   void push(const GpsdFix& fix);
   // Tells the manager of a failure unless the outage it belongs to was told already.
   void reportOutage(const Error& error);
