@@ -11,7 +11,7 @@
 #include <limits>
 #include <system_error>
 
-#include "platform/linux/EventDescriptor.h"
+#include "platform/EventDescriptor.h"
 
 namespace trevalo::platform {
 

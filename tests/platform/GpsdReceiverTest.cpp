@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/EventDescriptor.h"
+#include "platform/EventDescriptor.h"
 #include "support/PlatformTest.h"
 #include "trevalo/platform/RealTimeRunLoop.h"
 #include "trevalo/platform/linux/GpsdLocationManager.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/linux/EventDescriptor.h"
+#include "platform/EventDescriptor.h"
 #include "platform/linux/NetlinkSocket.h"
 #include "platform/linux/NetworkSnapshot.h"
 

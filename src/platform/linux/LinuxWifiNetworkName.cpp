@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/linux/EventDescriptor.h"
+#include "platform/EventDescriptor.h"
 #include "platform/linux/NetlinkSocket.h"
 #include "platform/linux/Nl80211Socket.h"
 
