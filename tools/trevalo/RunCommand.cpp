@@ -96,27 +96,26 @@ std::optional<platform::GpsdLocationManager::Options> gpsdAddress(const std::str
 // The options as a JSON object, given inline or as a file holding one; the activity classifier
 // asked for unless they say otherwise.
 std::optional<TROptions> readOptions(const std::string& given) {
-  if (given.empty()) return TROptions::withJson({{TROptionUseiOSMotionActivity, true}});
-  std::string text = given;
-  if (given.find_first_not_of(" \t\r\n") != std::string::npos &&
-      given[given.find_first_not_of(" \t\r\n")] != '{') {
-    std::ifstream in(given, std::ios::binary);
-    if (!in) {
-      std::cerr << "trevalo run: --options is neither a JSON object nor a readable file\n";
+  Json json = Json::object();
+  if (!given.empty()) {
+    std::string text = given;
+    const auto start = given.find_first_not_of(" \t\r\n");
+    if (start != std::string::npos && given[start] != '{') {
+      std::ifstream in(given, std::ios::binary);
+      if (!in) {
+        std::cerr << "trevalo run: --options is neither a JSON object nor a readable file\n";
+        return std::nullopt;
+      }
+      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    json = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (json.is_discarded() || !json.is_object()) {
+      std::cerr << "trevalo run: --options must be a JSON object\n";
       return std::nullopt;
     }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  const Json json = Json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (json.is_discarded() || !json.is_object()) {
-    std::cerr << "trevalo run: --options must be a JSON object\n";
-    return std::nullopt;
-  }
-  Json withActivity = json;
-  if (!withActivity.contains(TROptionUseiOSMotionActivity)) {
-    withActivity[TROptionUseiOSMotionActivity] = true;
-  }
-  return TROptions::withJson(withActivity);
+  if (!json.contains(TROptionUseiOSMotionActivity)) json[TROptionUseiOSMotionActivity] = true;
+  return TROptions::withJson(json);
 }
 
 // Every base URL of the SDK on the one service.
