@@ -88,12 +88,13 @@ def main():
     onward = fixes[arrive:]
     # A pass is shifted by what the track covers from its first fix to one past its last (the
     # step of the last second repeated), so passes join without a jump.
-    start_lat, start_lng = (degrees(onward[0][0][3], onward[0][0][4], 2),
-                            degrees(onward[0][0][5], onward[0][0][6], 3))
-    end_lat, end_lng = (degrees(onward[-1][0][3], onward[-1][0][4], 2),
-                        degrees(onward[-1][0][5], onward[-1][0][6], 3))
-    before_lat, before_lng = (degrees(onward[-2][0][3], onward[-2][0][4], 2),
-                              degrees(onward[-2][0][5], onward[-2][0][6], 3))
+    def position(fix):
+        rmc = fix[0]
+        return degrees(rmc[3], rmc[4], 2), degrees(rmc[5], rmc[6], 3)
+
+    start_lat, start_lng = position(onward[0])
+    end_lat, end_lng = position(onward[-1])
+    before_lat, before_lng = position(onward[-2])
     shift = (2 * end_lat - before_lat - start_lat, 2 * end_lng - before_lng - start_lng)
     plan = fixes[:arrive] + [("still", fixes[arrive])] * still
     for number in range(passes):

@@ -41,12 +41,11 @@ std::optional<MotionActivity> SpeedActivityClassifier::observe(const Location& f
     window_.pop_front();
   if (window_.size() < kFewestFixes) return std::nullopt;
 
-  std::vector<double> speeds;
-  speeds.reserve(window_.size());
+  speeds_.clear();
   for (const auto& sample : window_)
-    speeds.push_back(sample.speed);
-  const auto middle = speeds.begin() + static_cast<std::ptrdiff_t>(speeds.size() / 2);
-  std::nth_element(speeds.begin(), middle, speeds.end());
+    speeds_.push_back(sample.speed);
+  const auto middle = speeds_.begin() + static_cast<std::ptrdiff_t>(speeds_.size() / 2);
+  std::nth_element(speeds_.begin(), middle, speeds_.end());
   return activityAt(*middle);
 }
 

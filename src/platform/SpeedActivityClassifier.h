@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <optional>
+#include <vector>
 
 #include "trevalo/platform/Location.h"
 #include "trevalo/platform/MotionActivity.h"
@@ -42,6 +43,7 @@ class SpeedActivityClassifier {
 
   std::deque<Sample> window_;
   std::optional<Location> previous_;
+  std::vector<double> speeds_;  // the window's speeds, reordered to find the median
 };
 
 }  // namespace trevalo::platform
