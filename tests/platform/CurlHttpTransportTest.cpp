@@ -6,12 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,7 +76,7 @@ std::string text(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(CurlHttpTransportTest, SendsRequestsAsGivenFollowsRedirectsAndTakesAnyStatusAsAResponse) {
+TEST(CurlHttpTransportTest, SendsRequestsAsGivenAndTakesAnyStatusAsAResponse) {
   struct Seen {
     std::string method, body, contentLength, custom, expect, contentType;
   };
@@ -96,7 +96,6 @@ TEST(CurlHttpTransportTest, SendsRequestsAsGivenFollowsRedirectsAndTakesAnyStatu
     s.Put("/echo", record);
     s.Get("/echo", record);
     s.Delete("/echo", record);
-    s.Get("/moved", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/echo"); });
   });
   CurlHttpTransport transport;
 
@@ -108,15 +107,14 @@ TEST(CurlHttpTransportTest, SendsRequestsAsGivenFollowsRedirectsAndTakesAnyStatu
   put.body = Bytes(100000, 'x');  // large enough that curl would otherwise ask to continue
   const auto emptyPost = request(server.url("/echo"), "POST");
 
-  for (const auto& sent : {post, put, emptyPost, request(server.url("/echo"), "DELETE"),
-                           request(server.url("/moved"))}) {
+  for (const auto& sent : {post, put, emptyPost, request(server.url("/echo"), "DELETE")}) {
     const auto result = sendOne(transport, sent);
     ASSERT_TRUE(result.response) << (result.error ? result.error->description() : "");
     EXPECT_EQ(result.response->statusCode, 500);
     EXPECT_EQ(text(result.response->body), R"({"ok":true})");
     EXPECT_EQ(result.response->headers.valueForField("x-answer"), "yes");
   }
-  ASSERT_EQ(seen.size(), 5u);
+  ASSERT_EQ(seen.size(), 4u);
   EXPECT_EQ(seen[0].method, "POST");
   EXPECT_EQ(seen[0].body, "h\xC3\xA9llo");
   EXPECT_EQ(seen[0].contentLength, "6");
@@ -127,7 +125,6 @@ TEST(CurlHttpTransportTest, SendsRequestsAsGivenFollowsRedirectsAndTakesAnyStatu
   EXPECT_EQ(seen[1].contentType, "");  // no type made up for a body given without one
   EXPECT_EQ(seen[2].contentLength, "0");
   EXPECT_EQ(seen[3].method, "DELETE");
-  EXPECT_EQ(seen[4].method, "GET");
 }
 
 TEST(CurlHttpTransportTest, RefusesUnsafeRequestsAndReportsTransportFailuresAsErrors) {
@@ -140,8 +137,6 @@ TEST(CurlHttpTransportTest, RefusesUnsafeRequestsAndReportsTransportFailuresAsEr
     HttpRequest sent;
     std::int64_t code;
   } cases[] = {
-      {request("http://127.0.0.1:" + std::to_string(testing::closedLoopbackPort()) + "/"),
-       CURLE_COULDNT_CONNECT},
       {request("file:///etc/hostname"), CURLE_UNSUPPORTED_PROTOCOL},
       {unsafe([](HttpRequest& r) { r.headers.setValue("a\r\nX-Injected: 1", "X-Value"); }),
        HttpTransport::kErrorInvalidRequest},
@@ -157,24 +152,6 @@ TEST(CurlHttpTransportTest, RefusesUnsafeRequestsAndReportsTransportFailuresAsEr
     EXPECT_EQ(result.error->domain(), HttpTransport::kErrorDomain);
     EXPECT_EQ(result.error->code(), code) << sent.url << " " << sent.httpMethod;
   }
-}
-
-TEST(CurlHttpTransportTest, AServerThatNeverAnswersOrAnswersTooMuchFails) {
-  testing::SilentServer silent;
-  LoopbackServer big([](httplib::Server& s) {
-    s.Get("/big", [](const httplib::Request&, httplib::Response& r) {
-      r.set_content(std::string(4096, 'x'), "text/plain");
-    });
-  });
-  CurlHttpTransport transport(CurlHttpTransport::Options{.maximumResponseBytes = 1024});
-  auto sent = request(silent.url("/"));
-  sent.timeoutInterval = 0.3;
-  const auto unanswered = sendOne(transport, sent);
-  ASSERT_TRUE(unanswered.error);
-  EXPECT_EQ(unanswered.error->code(), CURLE_OPERATION_TIMEDOUT);
-  const auto oversized = sendOne(transport, request(big.url("/big")));
-  ASSERT_TRUE(oversized.error);
-  EXPECT_EQ(oversized.error->code(), CURLE_FILESIZE_EXCEEDED);
 }
 
 TEST(CurlHttpTransportTest, ShutdownCancelsWhatIsInFlightAndWhatComesAfter) {
@@ -204,19 +181,17 @@ TEST(CurlHttpTransportTest, ManyRequestsInFlightEachCompleteOnceWithTheirOwnAnsw
     });
   });
   CurlHttpTransport transport;
-  std::vector<std::string> expected;
+  std::multiset<std::string> expected;
   Completions completions;
   for (int i = 0; i < 40; ++i) {
-    expected.push_back(std::to_string(i));
-    transport.send(request(server.url("/item/" + expected.back())), completions.completion());
+    expected.insert(std::to_string(i));
+    transport.send(request(server.url("/item/" + std::to_string(i))), completions.completion());
   }
   completions.waitFor(expected.size());
   std::this_thread::sleep_for(50ms);  // a duplicate completion would show up here
-  std::vector<std::string> answers;
+  std::multiset<std::string> answers;
   for (const auto& result : completions.waitFor(expected.size()))
-    answers.push_back(result.response ? text(result.response->body) : "");
-  std::sort(answers.begin(), answers.end());
-  std::sort(expected.begin(), expected.end());
+    answers.insert(result.response ? text(result.response->body) : "");
   EXPECT_EQ(answers, expected);
 }
 
@@ -347,47 +322,41 @@ class DroppingServer {
   bool dropped_ = false;
 };
 
+std::string outcome(const Completions::Result& result) {
+  if (result.response) return std::to_string(result.response->statusCode);
+  return result.error ? result.error->domain() + " " + std::to_string(result.error->code()) : "";
+}
+
 class CurlConnectionLossTest : public ::testing::TestWithParam<const char*> {};
 
-// A connection that closes after the server has read a request and before it answers: a visit
-// log the server may have stored reaches it once; the sender hears of the failure (and may try
-// again itself), and the transport goes on working.
-TEST_P(CurlConnectionLossTest, ARequestThatIsNotSafeToRepeatIsSentOnceAndFails) {
+// A connection that closes after the server has read a request and before it answers. A visit
+// log the server may have stored reaches it once: the sender hears of the failure (and may try
+// again itself). A request safe to repeat is resent on a fresh connection and succeeds. Either
+// way the transport goes on working.
+TEST_P(CurlConnectionLossTest, ARequestIsResentOnAFreshConnectionOnlyWhenSafeToRepeat) {
   const std::string method = GetParam();
-  const std::string body = R"({"venue_id":"v1"})";
+  const bool safe = method == "GET";
+  const std::string body = safe ? "" : R"({"venue_id":"v1"})";
   DroppingServer server(method, "/log");
   CurlHttpTransport transport;
   // An open connection to the server, ready to be reused.
   ASSERT_TRUE(sendOne(transport, request(server.url("/warm"))).response);
 
   const auto lost = sendOne(transport, request(server.url("/log"), method, body));
-  EXPECT_FALSE(lost.response);
-  ASSERT_TRUE(lost.error);
-  EXPECT_EQ(lost.error->domain(), HttpTransport::kErrorDomain);
-  EXPECT_EQ(lost.error->code(), CURLE_GOT_NOTHING);
-  ASSERT_EQ(server.count(method + " /log"), 1u) << "sent again by the transport on its own";
+  EXPECT_EQ(outcome(lost), safe ? "200"
+                                : std::string(HttpTransport::kErrorDomain) + " " +
+                                      std::to_string(CURLE_GOT_NOTHING));
+  ASSERT_EQ(server.count(method + " /log"), safe ? 2u : 1u);
   EXPECT_EQ(server.seen().back(), method + " /log " + body);
+  if (safe) {
+    EXPECT_EQ(server.connectionsAccepted(), 2) << "resent on a fresh connection";
+  }
 
-  const auto again = sendOne(transport, request(server.url("/log"), method, body));
-  ASSERT_TRUE(again.response);
-  EXPECT_EQ(again.response->statusCode, 200);
-  EXPECT_EQ(server.count(method + " /log"), 2u);
+  EXPECT_EQ(outcome(sendOne(transport, request(server.url("/log"), method, body))), "200");
+  EXPECT_EQ(server.count(method + " /log"), safe ? 3u : 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, CurlConnectionLossTest, ::testing::Values("POST", "PUT"));
-
-// A request that may be repeated is still resent on a fresh connection when the one it reused
-// turns out to be gone, and succeeds.
-TEST(CurlConnectionLossSafeTest, ARequestSafeToRepeatIsResentOnAFreshConnection) {
-  DroppingServer server("GET", "/data");
-  CurlHttpTransport transport;
-  ASSERT_TRUE(sendOne(transport, request(server.url("/warm"))).response);
-  const auto resent = sendOne(transport, request(server.url("/data")));
-  ASSERT_TRUE(resent.response) << (resent.error ? resent.error->description() : "");
-  EXPECT_EQ(resent.response->statusCode, 200);
-  EXPECT_EQ(server.count("GET /data"), 2u);
-  EXPECT_EQ(server.connectionsAccepted(), 2);
-}
+INSTANTIATE_TEST_SUITE_P(Methods, CurlConnectionLossTest, ::testing::Values("POST", "PUT", "GET"));
 
 }  // namespace
 }  // namespace trevalo::platform

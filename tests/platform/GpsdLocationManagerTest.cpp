@@ -8,7 +8,6 @@
 
 #include "platform/Gpsfake.h"
 #include "support/PlatformTest.h"
-#include "support/TemporaryDirectory.h"
 #include "trevalo/platform/linux/SystemPlatform.h"
 #include "trevalo/platform/simulated/SimulatedLocationManager.h"
 
@@ -20,9 +19,7 @@ using testing::Gpsfake;
 using testing::NmeaFix;
 
 const std::filesystem::path kLogs = std::filesystem::path(TREVALO_TEST_DATA_DIR) / "nmea";
-// Nearly still, 187 fixes over three minutes, dated after every GPS week rollover. The
-// manager's own rules (filters, regions) are those of the software location manager, tested
-// there; here the fixes, the session and the outages are gpsd's.
+// Nearly still, 187 fixes over three minutes, dated after every GPS week rollover.
 const std::filesystem::path kStill = kLogs / "telit-he910.log";
 
 struct Recorder final : LocationManagerDelegate {
@@ -68,11 +65,8 @@ class GpsdLocationManagerTest : public testing::PlatformTest {
     manager_.reset();
     PlatformTest::TearDown();
   }
-  void connect(const Gpsfake& gpsd) {
-    manager_ = GpsdLocationManager::make(platform().services().runLoop, {.host = "127.0.0.1",
-                                                                         .port = gpsd.port(),
-                                                                         .minimumRetryDelay = 0.05,
-                                                                         .maximumRetryDelay = 0.2});
+  void connect(const GpsdLocationManager::Options& options) {
+    manager_ = GpsdLocationManager::make(platform().services().runLoop, options);
     manager_->setDelegate(recorder_);
   }
   // Runs the fixes in as they come until `done` holds (a failed expectation after `limit`).
@@ -95,11 +89,17 @@ class GpsdLocationManagerTest : public testing::PlatformTest {
   std::shared_ptr<GpsdLocationManager> manager_;
 };
 
-TEST_F(GpsdLocationManagerTest, EveryFixOfTheLogArrivesWithItsPlaceTimeSpeedCourseAndAccuracy) {
+// The manager's own rules (filters, regions, state kept across an outage, a stop closing the
+// session) are the software location manager's and the gpsd receiver's, tested there with a
+// scripted gpsd; here the fixes and the outage are a real gpsd's.
+TEST_F(GpsdLocationManagerTest, EveryFixOfTheLogArrivesWholeAndAKilledGpsdIsOneErrorTillItIsBack) {
   const auto log = testing::readNmeaFixes(kStill);
   ASSERT_EQ(log.size(), 187u);
   Gpsfake gpsd(kStill, 0.003);
-  connect(gpsd);
+  connect({.host = "127.0.0.1",
+           .port = gpsd.port(),
+           .minimumRetryDelay = 0.05,
+           .maximumRetryDelay = 0.2});
   manager_->setHeadingFilter(0.0);
   manager_->startUpdatingHeading();
   manager_->startUpdatingLocation();
@@ -128,63 +128,38 @@ TEST_F(GpsdLocationManagerTest, EveryFixOfTheLogArrivesWithItsPlaceTimeSpeedCour
     EXPECT_NEAR(fix.course(), expected.course, 1e-3);
     ASSERT_GT(expected.hdop, 0.0);
     accuracyPerHdop.push_back(fix.horizontalAccuracy() / expected.hdop);
+    // Headings come from the track, one per fix with no heading filter.
+    ASSERT_LT(i, recorder_->headings.size());
+    EXPECT_NEAR(recorder_->headings[i].trueHeading, expected.course, 1e-3);
   }
+  EXPECT_EQ(recorder_->headings.size(), recorder_->fixes.size());
   // The accuracy is gpsd's error estimate, which scales with the receiver's dilution of
   // precision: one factor for the whole log.
   for (const double ratio : accuracyPerHdop) {
     EXPECT_GT(ratio, 1.0);
     EXPECT_NEAR(ratio, accuracyPerHdop.front(), 1e-6 * ratio);
   }
-  // Headings come from the track, one per fix with no heading filter.
-  ASSERT_EQ(recorder_->headings.size(), recorder_->fixes.size());
-  for (std::size_t i = 0; i < recorder_->headings.size(); ++i) {
-    EXPECT_NEAR(recorder_->headings[i].trueHeading, log[first + i].course, 1e-3);
-  }
   EXPECT_TRUE(recorder_->errors.empty());
-}
-
-TEST_F(GpsdLocationManagerTest, AStopClosesTheSessionAndGpsdKilledMidLogIsOneError) {
-  Gpsfake gpsd(kStill, 0.003);
-  connect(gpsd);
-  manager_->startUpdatingLocation();
-  runUntil([&] { return recorder_->fixes.size() >= 15; });
-  manager_->stopUpdatingLocation();
-  const std::size_t atStop = recorder_->fixes.size();
-  runUntil([&] { return !manager_->isConnected(); }, 5s);
-  runFor(200ms);
-  EXPECT_EQ(recorder_->fixes.size(), atStop) << "nothing after the stop";
-
-  // Started again, with state that must outlive an outage.
-  const CircularRegion office{{50.8402, 4.3471}, 50.0, "office"};
-  manager_->startMonitoringForRegion(office);
-  manager_->setDistanceFilter(kDistanceFilterNone);
-  manager_->startUpdatingLocation();
-  runUntil([&] { return recorder_->fixes.size() >= atStop + 15; });
-  EXPECT_TRUE(recorder_->errors.empty()) << "closing for want of demand is no failure";
 
   gpsd.kill();
   runUntil([&] { return !recorder_->errors.empty(); }, 10s);
+  runFor(300ms);  // attempts fail meanwhile, unreported
   EXPECT_EQ(recorder_->errors,
             (std::vector<std::int64_t>{GpsdLocationManager::kErrorConnectionLost}));
-  runFor(300ms);  // attempts fail meanwhile, unreported
   const std::size_t beforeRestart = recorder_->fixes.size();
-
   gpsd.restart();
   runUntil([&] { return recorder_->fixes.size() >= beforeRestart + 15; });
   EXPECT_EQ(recorder_->errors.size(), 1u);
   EXPECT_TRUE(manager_->isConnected());
-  EXPECT_EQ(manager_->monitoredRegions(), (std::vector<CircularRegion>{office}));
-  EXPECT_EQ(manager_->distanceFilter(), kDistanceFilterNone);
-  EXPECT_TRUE(manager_->isUpdatingLocation());
 }
 
-TEST_F(GpsdLocationManagerTest, NoGpsdIsReportedOnceAndTheAddressIsChecked) {
+// Without gpsd, the system platform hands out the manager the application feeds.
+TEST_F(GpsdLocationManagerTest, NoGpsdIsReportedOnceAndTheSystemPlatformFeedsItsOwnFixes) {
   const std::string port = testing::freeLoopbackPort();
-  EXPECT_FALSE(GpsdLocationManager::answers({.host = "127.0.0.1", .port = port}, 0.5));
-  manager_ = GpsdLocationManager::make(
-      platform().services().runLoop,
-      {.host = "127.0.0.1", .port = port, .minimumRetryDelay = 0.01, .maximumRetryDelay = 0.02});
-  manager_->setDelegate(recorder_);
+  const GpsdLocationManager::Options nobody{
+      .host = "127.0.0.1", .port = port, .minimumRetryDelay = 0.01, .maximumRetryDelay = 0.02};
+  EXPECT_FALSE(GpsdLocationManager::answers(nobody, 0.5));
+  connect(nobody);
   manager_->startUpdatingLocation();
   runUntil([&] { return !recorder_->errors.empty(); }, 10s);
   runFor(200ms);
@@ -194,27 +169,12 @@ TEST_F(GpsdLocationManagerTest, NoGpsdIsReportedOnceAndTheAddressIsChecked) {
   EXPECT_THROW(GpsdLocationManager::make(platform().services().runLoop,
                                          {.minimumRetryDelay = 2, .maximumRetryDelay = 1}),
                Exception);
-}
 
-TEST_F(GpsdLocationManagerTest, TheSystemPlatformTakesGpsdWhenItAnswersAndTheFedManagerOtherwise) {
-  Gpsfake gpsd(kStill, 0.01);
-  const testing::TemporaryDirectory directory;
-  const auto kind = [&](std::optional<GpsdLocationManager::Options> options) {
-    const auto system = SystemPlatform::make({.documentsDirectory = directory.path(),
-                                              .runLoopOnOwnThread = false,
-                                              .gpsd = std::move(options)});
-    const auto manager = system->makeLocationManager();
-    if (std::dynamic_pointer_cast<GpsdLocationManager>(manager)) return "gpsd";
-    if (std::dynamic_pointer_cast<SimulatedLocationManager>(manager)) return "fed";
-    return "other";
-  };
-  EXPECT_STREQ(kind(GpsdLocationManager::Options{.host = "127.0.0.1", .port = gpsd.port()}),
-               "gpsd");
-  EXPECT_STREQ(
-      kind(GpsdLocationManager::Options{.host = "127.0.0.1", .port = testing::freeLoopbackPort()}),
-      "fed")
-      << "nobody answers there";
-  EXPECT_STREQ(kind(std::nullopt), "fed") << "the application keeps feeding its own fixes";
+  for (const auto& gpsd : {std::optional(nobody), std::optional<GpsdLocationManager::Options>()}) {
+    const auto system = SystemPlatform::make(
+        {.documentsDirectory = documentsDirectory(), .runLoopOnOwnThread = false, .gpsd = gpsd});
+    EXPECT_TRUE(std::dynamic_pointer_cast<SimulatedLocationManager>(system->makeLocationManager()));
+  }
 }
 
 }  // namespace

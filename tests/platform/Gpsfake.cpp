@@ -68,13 +68,13 @@ std::optional<std::string> Gpsfake::unavailableReason() {
   return std::nullopt;
 }
 
-Gpsfake::Gpsfake(const std::filesystem::path& log, double cycleSeconds, int leadInSentences)
+Gpsfake::Gpsfake(const std::filesystem::path& log, double cycleSeconds)
     : cycleSeconds_(cycleSeconds), port_(freeLoopbackPort()) {
   replay_ = std::filesystem::temp_directory_path() /
             ("trevalo-gpsfake-" + std::to_string(::getpid()) + "-" + port_ + ".log");
   {
     std::ofstream replay(replay_, std::ios::binary);
-    for (int i = 0; i < leadInSentences; ++i)
+    for (int i = 0; i < 300; ++i)
       replay << "$GPRMC,,V,,,,,,,,,,N*53\r\n";
     std::ifstream original(log, std::ios::binary);
     replay << original.rdbuf();

@@ -15,17 +15,14 @@ namespace trevalo::testing {
 // are reaped (the test process becomes the subreaper of what gpsfake leaves behind).
 class Gpsfake {
  public:
-  static constexpr int kLeadInSentences = 300;
-
   // Why gpsd cannot run here at all (gpsfake or gpsd missing), or nothing when it can.
   static std::optional<std::string> unavailableReason();
 
   // Starts replaying `log`, one sentence every `cycleSeconds`, and waits until gpsd answers
   // (a failed expectation after 20 s). gpsd reads the log whether or not a client is there,
-  // so the replay starts with `leadInSentences` sentences without a fix (a receiver still
-  // searching), which leave a client time to connect before the log's first fix.
-  Gpsfake(const std::filesystem::path& log, double cycleSeconds,
-          int leadInSentences = kLeadInSentences);
+  // so the replay starts with 300 sentences without a fix (a receiver still searching), which
+  // leave a client time to connect before the log's first fix.
+  Gpsfake(const std::filesystem::path& log, double cycleSeconds);
   ~Gpsfake();
   Gpsfake(const Gpsfake&) = delete;
   Gpsfake& operator=(const Gpsfake&) = delete;

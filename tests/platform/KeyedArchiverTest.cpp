@@ -26,7 +26,9 @@ struct Point final : Archivable {
   double y;
 };
 
-// Every kind of field the archive holds, and a record reached twice.
+// A record reached twice, a null in a list, and the fields whose exactness the model's own
+// round trips (tests/model, tests/vell) do not show: a date's fraction, JSON member order, a
+// 64-bit integer past a double's precision.
 struct Route final : Archivable {
   static constexpr const char* kArchiveClassName = "TestRoute";
   Route() = default;
@@ -36,12 +38,8 @@ struct Route final : Archivable {
     route->points = coder.decodeArrayOfObjectsOfClass<Point>("points");
     route->start = coder.decodeObjectOfClass<Point>("start");
     route->created = coder.decodeDate("created");
-    route->origin = coder.decodeLocation("origin");
     route->extra = coder.decodeJson("extra");
-    route->count = coder.decodeInt("count");
     route->big = coder.decodeInt64("big");
-    route->closed = coder.decodeBool("closed");
-    route->length = coder.decodeDouble("length");
     return route;
   }
   std::string archiveClassName() const override { return kArchiveClassName; }
@@ -50,24 +48,16 @@ struct Route final : Archivable {
     if (points) coder.encodeObjects(*points, "points");
     coder.encodeObject(start, "start");
     coder.encodeDate(created, "created");
-    coder.encodeLocation(origin, "origin");
     if (extra) coder.encodeJson(*extra, "extra");
-    coder.encodeInt(count, "count");
     coder.encodeInt64(big, "big");
-    coder.encodeBool(closed, "closed");
-    coder.encodeDouble(length, "length");
   }
 
   std::optional<std::string> name;
   std::optional<std::vector<std::shared_ptr<Point>>> points;
   std::shared_ptr<Point> start;
   std::optional<Date> created;
-  std::optional<Location> origin;
   std::optional<Json> extra;
-  std::int32_t count = 0;
   std::int64_t big = 0;
-  bool closed = false;
-  double length = 0.0;
 };
 
 // A base whose subclasses are found through it.
@@ -109,18 +99,14 @@ std::shared_ptr<Route> sampleRoute() {
   route->points = std::vector{a, b, std::shared_ptr<Point>()};
   route->start = a;
   route->created = Date(1500000000.9999);
-  route->origin = Location({48.85, 2.35}, 35.0, 5.0, -1.0, 90.0, 1.2, Date(1500000000.5));
   route->extra = Json::parse(R"({"z": 1, "a": [true, null, "x"], "m": {"k": 2.5}})");
-  route->count = -123456;
   route->big = 9007199254740993LL;
-  route->closed = true;
-  route->length = 0.1;
   return route;
 }
 
 class KeyedArchiverTest : public testing::PlatformTest {};
 
-TEST_F(KeyedArchiverTest, EveryKindOfFieldRoundTripsAndSharedRecordsStayShared) {
+TEST_F(KeyedArchiverTest, FieldsRoundTripExactlyAndSharedRecordsStayShared) {
   const auto data = KeyedArchiver::archivedDataWithRootObject(sampleRoute());
   const auto route = KeyedUnarchiver::unarchiveObjectOfClass<Route>(data);
   ASSERT_TRUE(route);
@@ -131,13 +117,9 @@ TEST_F(KeyedArchiverTest, EveryKindOfFieldRoundTripsAndSharedRecordsStayShared) 
   EXPECT_EQ((*route->points)[2], nullptr);
   EXPECT_EQ(route->start, (*route->points)[0]) << "one object reached twice stays one object";
   EXPECT_EQ(route->created, expected->created);
-  EXPECT_EQ(route->origin, expected->origin);
   EXPECT_EQ(route->extra, expected->extra);
   EXPECT_EQ(route->extra->begin().key(), "z") << "JSON members keep their order";
-  EXPECT_EQ(route->count, -123456);
   EXPECT_EQ(route->big, 9007199254740993LL);
-  EXPECT_TRUE(route->closed);
-  EXPECT_EQ(route->length, 0.1);
 }
 
 TEST_F(KeyedArchiverTest, DamagedTruncatedAndForeignBytesRaiseArchiveError) {
@@ -204,9 +186,9 @@ TEST_F(KeyedArchiverTest, AWriteKilledAtAnyInstantLeavesAWholeArchive) {
   EXPECT_EQ(KeyedUnarchiver::unarchiveObjectOfClassWithFile<Route>(file), nullptr);
   auto make = [](int count) {
     auto route = std::make_shared<Route>();
-    route->count = count;
+    route->big = count;
     route->points.emplace();
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 2000; ++i)
       route->points->push_back(std::make_shared<Point>(i, count));
     return route;
   };
@@ -231,9 +213,9 @@ TEST_F(KeyedArchiverTest, AWriteKilledAtAnyInstantLeavesAWholeArchive) {
 
     const auto route = KeyedUnarchiver::unarchiveObjectOfClassWithFile<Route>(file);
     ASSERT_TRUE(route);
-    ASSERT_TRUE(route->count == 1 || route->count == 2);
-    ASSERT_EQ(route->points->size(), 20000u);
-    EXPECT_EQ(route->points->back()->y, route->count);
+    ASSERT_TRUE(route->big == 1 || route->big == 2);
+    ASSERT_EQ(route->points->size(), 2000u);
+    EXPECT_EQ(route->points->back()->y, static_cast<double>(route->big));
   }
 }
 

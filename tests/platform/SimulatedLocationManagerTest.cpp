@@ -39,22 +39,6 @@ class SimulatedLocationManagerTest : public testing::PlatformTest {
   std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
 };
 
-TEST_F(SimulatedLocationManagerTest, RecordsCallsAndPropertyWritesInOrder) {
-  auto& manager = locationManager();
-  manager.setDistanceFilter(4.0);
-  manager.setActivityType(kActivityTypeFitness);
-  manager.setDesiredAccuracy(kLocationAccuracyBest);
-  manager.setPausesLocationUpdatesAutomatically(false);
-  manager.startUpdatingLocation();
-  manager.setHeadingFilter(9223372036854775808.0);
-  manager.startMonitoringForRegion({{1, 2}, 16, "tr_geofence0"});
-  EXPECT_EQ(manager.calls(),
-            (std::vector<std::string>{"distanceFilter=4", "activityType=3", "desiredAccuracy=-1",
-                                      "pausesLocationUpdatesAutomatically=false",
-                                      "startUpdatingLocation", "headingFilter=9223372036854775808",
-                                      "startMonitoringForRegion:tr_geofence0"}));
-}
-
 TEST_F(SimulatedLocationManagerTest, RegionsAreReplacedByIdentifierAndOnlyMonitoredOnesReport) {
   auto& manager = locationManager();
   manager.startMonitoringForRegion({{1, 1}, 16, "a"});

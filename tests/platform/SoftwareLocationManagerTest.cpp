@@ -344,12 +344,6 @@ TEST_F(SoftwareLocationManagerTest, FailuresGoOutAndNothingReachesADelegateOrMan
   manager_.reset();
   runUntilIdle();
   EXPECT_TRUE(delegate->log.empty()) << "the manager went before its work ran";
-
-  // Authorization and background updates are the source's to decide, not this manager's.
-  EXPECT_FALSE(
-      SoftwareLocationManager(platform().services().runLoop).canRequestWhenInUseAuthorization());
-  EXPECT_FALSE(
-      SoftwareLocationManager(platform().services().runLoop).canAllowBackgroundLocationUpdates());
   EXPECT_THROW(SoftwareLocationManager(nullptr), Exception);
 }
 

@@ -1,24 +1,17 @@
-// Activity told from the receiver's speed, on a machine without motion sensors: the verdicts,
-// the stream that reports them, and the system platform feeding it from gpsd.
+// Activity told from the receiver's speed, on a machine without motion sensors: the verdicts
+// and the stream that reports them. The system platform feeding it from gpsd is LiveRunTest's.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <vector>
 
-#include "platform/Gpsfake.h"
-#include "platform/RunLoopExecutor.h"
 #include "platform/SpeedActivityClassifier.h"
 #include "platform/linux/SpeedActivityManager.h"
-#include "support/TemporaryDirectory.h"
 #include "trevalo/platform/Exception.h"
 #include "trevalo/platform/OperationQueue.h"
-#include "trevalo/platform/linux/SystemPlatform.h"
 
 namespace trevalo::platform {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr double kStart = 1'700'000'000.0;
 
@@ -138,38 +131,6 @@ TEST_F(SpeedActivityManagerTest, ChangesAreReportedAtOnceAndAVerdictThatHoldsEve
   start();
   observe(31, 31, 8.0);
   EXPECT_EQ(reports_, (std::vector{kWalking, kWalking, kDriving, kDriving}));
-}
-
-// The system platform with gpsd: the activity classifier it makes hears the fixes of the
-// location manager it makes. The boat of the log sails at about 3 m/s.
-TEST(SystemPlatformActivityTest, TheClassifierHearsTheSpeedOfGpsdsFixes) {
-  if (const auto reason = testing::Gpsfake::unavailableReason()) GTEST_SKIP() << *reason;
-  testing::Gpsfake gpsd(std::filesystem::path(TREVALO_TEST_DATA_DIR) / "nmea" / "bundg_zeus_9.log",
-                        0.005);
-  const testing::TemporaryDirectory documents;
-  const auto platform = SystemPlatform::make(
-      {.documentsDirectory = documents.path(),
-       .runLoopOnOwnThread = false,
-       .gpsd = GpsdLocationManager::Options{.host = "127.0.0.1", .port = gpsd.port()}});
-  const auto activities = platform->makeMotionActivityManager();
-  EXPECT_FALSE(activities->isActivityAvailable());
-  const auto locations = platform->makeLocationManager();
-  ASSERT_TRUE(activities->isActivityAvailable());
-
-  std::vector<MotionActivity> reports;
-  activities->startActivityUpdatesToQueue(
-      std::make_shared<OperationQueue>(
-          std::make_shared<RunLoopExecutor>(platform->services().runLoop)),
-      [&](const MotionActivity& activity) { reports.push_back(activity); });
-  locations->startUpdatingLocation();
-  auto& loop = platform->realTimeRunLoop();
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (reports.empty() && std::chrono::steady_clock::now() < deadline)
-    loop.runFor(0.05);
-  locations->stopUpdatingLocation();
-  activities->stopActivityUpdates();
-  ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.front(), kWalking);
 }
 
 }  // namespace
