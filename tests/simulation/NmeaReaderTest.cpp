@@ -119,11 +119,10 @@ TEST(NmeaReaderTest, BrokenSentencesAreCountedAndSkippedNeverFatal) {
   EXPECT_EQ(trace.notes.broken, 4u);
   EXPECT_EQ(trace.notes.ignored, 1u);
   EXPECT_EQ(trace.notes.withoutFix, 1u);
-  ASSERT_EQ(trace.notes.warnings.size(), 4u);
-  EXPECT_EQ(trace.notes.warnings[0], "line 3: checksum mismatch");
-  EXPECT_EQ(trace.notes.warnings[1], "line 4: no checksum");
-  EXPECT_THAT(trace.notes.warnings[2], HasSubstr("line 5: "));
-  EXPECT_EQ(trace.notes.warnings[3], "line 6: unusable position");
+  EXPECT_THAT(
+      trace.notes.warnings,
+      ::testing::ElementsAre("line 3: checksum mismatch", "line 4: no checksum",
+                             ::testing::StartsWith("line 5: "), "line 6: unusable position"));
 }
 
 TEST(NmeaReaderTest, DaysComeFromRmcOrZdaAndRollOverAtMidnight) {

@@ -1,4 +1,5 @@
-// The run summary and the recorded run's JSON Lines form, from a hand-made run.
+// The run summary, the HTML report and the recorded run's JSON Lines form, from a hand-made
+// run.
 #include "simulation/RunSummary.h"
 
 #include <gmock/gmock.h>
@@ -6,6 +7,7 @@
 
 #include <sstream>
 
+#include "simulation/HtmlReport.h"
 #include "simulation/TraceReadError.h"
 
 namespace trevalo::simulation {
@@ -13,6 +15,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::Pair;
 
 constexpr double kT0 = 1717225200.0;  // 2024-06-01T07:00:00Z
@@ -122,7 +125,6 @@ TEST(RunSummaryTest, CountsVisitsModesAccuracyFixesAndEnergy) {
 
   const std::string text = summary.text();
   EXPECT_THAT(text, HasSubstr("Visits: 2"));
-  EXPECT_THAT(text, HasSubstr("Café <Bar> & Co"));
   // The columns line up by characters, not bytes: the é counts once.
   EXPECT_THAT(text, HasSubstr("  Café <Bar> & Co" + std::string(14, ' ') + "07:11 - 07:49"));
   EXPECT_THAT(text, HasSubstr("Fixes: 50 delivered of 361 in the trace"));
@@ -163,6 +165,44 @@ TEST(RunSummaryTest, AccuracyClassesAndPowerFollowTheServiceState) {
             model.best);
   EXPECT_EQ(model.power({.updating = false, .significantChanges = true, .regions = sleepRegions()}),
             model.significantChanges + model.regionMonitoring);
+}
+
+TEST(HtmlReportTest, DrawsTheTraceByModeWithVisitsAndSleepRegions) {
+  const Trace trace = hourOfFixes();
+  const RecordedRun run = hourAtACafe();
+  const std::string html =
+      HtmlReport::render(trace, run, RunSummary::make(trace, run), {.title = "Day \"one\""});
+  const auto count = [&html](const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = html.find(what); at != std::string::npos; at = html.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_THAT(html, HasSubstr("<title>Day &quot;one&quot;</title>"));
+  // One stretch of path for each mode in turn, each in its colour.
+  EXPECT_EQ(count("<polyline class=\"path\""), 6u);
+  for (const TRMode mode : {TRModeInitial, TRModeWalking, TRModeBurst, TRModeVisit, TRModeGeofence})
+    EXPECT_THAT(html, HasSubstr(std::string("stroke=\"") + HtmlReport::colour(mode)));
+  EXPECT_EQ(count("<circle class=\"sleep\""), 6u);
+  EXPECT_EQ(count("<circle class=\"visit\""), 2u);
+  // A name is text, never markup; the page runs no script and fetches nothing.
+  EXPECT_THAT(html, HasSubstr("Café &lt;Bar&gt; &amp; Co 07:11"));
+  EXPECT_THAT(html, Not(HasSubstr("<Bar>")));
+  EXPECT_THAT(html, Not(HasSubstr("<script")));
+  EXPECT_THAT(html, Not(HasSubstr("src=")));
+  EXPECT_THAT(html, Not(HasSubstr("href=")));
+  EXPECT_THAT(html, Not(HasSubstr("url(")));
+  EXPECT_EQ(count("http"), 2u);  // the two SVG namespace names
+  // Every number in the drawing is a finite one.
+  EXPECT_THAT(html, Not(HasSubstr("nan")));
+  EXPECT_THAT(html, Not(HasSubstr("inf\"")));
+
+  const Trace empty;
+  RecordedRun bare;
+  bare.add(at(0, RunEvent::Kind::kMode));
+  const std::string page = HtmlReport::render(empty, bare, RunSummary::make(empty, bare));
+  EXPECT_THAT(page, HasSubstr("The trace has no fixes."));
+  EXPECT_THAT(page, HasSubstr("</html>"));
 }
 
 TEST(RecordedRunTest, JsonLinesKeepEveryEventWhole) {

@@ -29,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Gpsfake;
 using ::testing::HasSubstr;
+using testing::readFile;
 using testing::ToolProcess;
 
 // A quay where the boat of the log lies still.
@@ -37,12 +38,6 @@ const char* kVenues = R"({"type": "FeatureCollection", "features": [
    "properties": {"name": "Quay", "category": "travel", "address_id": "a-quay",
                   "locality": "Lemmer", "country": "Netherlands", "country_code": "NL"},
    "geometry": {"type": "Point", "coordinates": [5.31292, 52.84983]}}]})";
-
-std::string readFile(const std::filesystem::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 bool waitForText(const std::filesystem::path& file, const std::string& text,
                  std::chrono::seconds timeout) {
@@ -102,14 +97,6 @@ TEST(LiveRunTest, AStayOnTheReceiverIsLoggedAsAVisitAtTheServicesVenueAndARestar
   };
   EXPECT_GT(count("didUpdateLocation"), 10);
   EXPECT_GT(count("strategy"), 2);
-  // Still at the quay, then on the way: the receiver's speed told both.
-  const auto activity = [&](int mode) {
-    return std::any_of(events.begin(), events.end(), [&](const Json& event) {
-      return event["event"] == "willChangeActivityMode" && event["activity"] == mode;
-    });
-  };
-  EXPECT_TRUE(activity(1));
-  EXPECT_TRUE(activity(2));
   ASSERT_FALSE(events.empty());
   ASSERT_EQ(events.back()["event"], "didEndVisit") << readFile(here / "run.err");
   const Json& visit = events.back()["visit"];
@@ -122,16 +109,6 @@ TEST(LiveRunTest, AStayOnTheReceiverIsLoggedAsAVisitAtTheServicesVenueAndARestar
   const double stayed = visit["departure"].get<double>() - visit["arrival"].get<double>();
   EXPECT_GT(stayed, 60.0);
   EXPECT_LT(stayed, 1500.0);
-  // The fixes the application saw are the log's, as gpsd mapped them: at the quay, or on the
-  // way south-west from it.
-  for (const Json& event : events) {
-    if (event["event"] != "didUpdateLocation") continue;
-    EXPECT_THAT(event["lat"].get<double>(),
-                ::testing::AllOf(::testing::Gt(52.83), ::testing::Lt(52.8505)));
-    EXPECT_THAT(event["lng"].get<double>(),
-                ::testing::AllOf(::testing::Gt(5.27), ::testing::Lt(5.3140)));
-    EXPECT_GE(event["time"].get<double>(), 1534758457.0);  // 2018-08-20T09:47:37Z
-  }
 
   // Started again on the same files, the SDK takes up from where it was.
   {

@@ -17,7 +17,6 @@
 #include "simulation/TraceReader.h"
 #include "support/TemporaryDirectory.h"
 #include "trevalo/utils/TRActivityMode.h"
-#include "utils/StrategyType.h"
 
 namespace trevalo::tools {
 namespace {
@@ -52,11 +51,10 @@ class DayBuilder {
  public:
   explicit DayBuilder(double start = kDayStart) : t_(start), random_(7) {}
 
-  // `spread`: how far (m, one standard deviation) the fixes stray.
-  DayBuilder& stay(Point where, double seconds, const char* wifi = nullptr, double spread = 8.0) {
-    line("wifi", wifi ? std::string(",\"ssid\":\"") + wifi + "\"" : ",\"ssid\":null");
+  DayBuilder& stay(Point where, double seconds) {
+    line("wifi", ",\"ssid\":null");
     line("activity", ",\"value\":1");
-    std::normal_distribution<double> noise(0.0, spread);
+    std::normal_distribution<double> noise(0.0, 8.0);
     for (double end = t_ + seconds; t_ < end; t_ += 1.0) {
       fix(moved(where, noise(random_), noise(random_)), 35.0, std::nullopt);
     }
@@ -116,23 +114,20 @@ const char* const kVenues = R"({"type": "FeatureCollection", "features": [
 
 class ReplayScenarioTest : public ::testing::Test {
  protected:
-  // Replays `trace` (a file) against the given venues with the given start options.
-  ReplayRun& replay(const std::filesystem::path& trace, const std::filesystem::path& venues,
-                    std::optional<TROptions> options = std::nullopt) {
+  // Replays `trace` (a file) against the given venues.
+  ReplayRun& replay(const std::filesystem::path& trace, const std::filesystem::path& venues) {
     ReplayRun::Settings settings;
     settings.tracePath = trace;
     settings.venuesPath = venues;
     settings.databasePath = directory.path() / "service.sqlite";
-    settings.options = std::move(options);
     run_.emplace(settings);
     run_->play();
     return *run_;
   }
-  ReplayRun& replay(const DayBuilder& day, std::optional<TROptions> options = std::nullopt) {
+  ReplayRun& replay(const DayBuilder& day) {
     day.write(directory.path() / "day.jsonl");
     std::ofstream(directory.path() / "venues.geojson") << kVenues;
-    return replay(directory.path() / "day.jsonl", directory.path() / "venues.geojson",
-                  std::move(options));
+    return replay(directory.path() / "day.jsonl", directory.path() / "venues.geojson");
   }
 
   std::vector<RunEvent> events(Kind kind) const {
@@ -191,12 +186,6 @@ TEST_F(ReplayScenarioTest, TheExampleDayGivesItsVisitsAndTheStoreKeepsThem) {
   EXPECT_EQ(service::ServiceStore((directory.path() / "service.sqlite").string()).visits(), logged);
 }
 
-TEST_F(ReplayScenarioTest, ADayAtHomeIsOneVisit) {
-  replay(DayBuilder().stay(kHome, 3 * 3600.0, "HomeNet"));
-  EXPECT_THAT(visits(), ElementsAre("Home"));
-  EXPECT_THAT(events(Kind::kVisitEnd), IsEmpty());
-}
-
 // Half an hour through town: corners, red lights and a jam, never out of the car.
 TEST_F(ReplayScenarioTest, ADriveThroughACityIsNoVisit) {
   DayBuilder day;
@@ -219,51 +208,6 @@ TEST_F(ReplayScenarioTest, ADriveThroughACityIsNoVisit) {
   EXPECT_TRUE(std::any_of(activities.begin(), activities.end(), [](const RunEvent& event) {
     return event.activity == TRActivityModeAutomotive;
   }));
-}
-
-// With the debug mode held at geofence, the SDK sleeps around where it is; crossing out of a
-// sleep region wakes it, and it sleeps again around the new position.
-TEST_F(ReplayScenarioTest, DebugModeSixSleepsWakesOnACrossingAndSleepsAgainElsewhere) {
-  const Point elsewhere = moved(kHome, 150, 0);
-  replay(DayBuilder()
-             .stay(kHome, 900.0, nullptr, 2.0)
-             .go(elsewhere, 1.4)
-             .stay(elsewhere, 900.0, nullptr, 2.0),
-         TROptions::withJson(Json{{"_DEBUG_MODE", 6}}));
-
-  // Each sleep: six regions, location updates off.
-  std::vector<RunEvent> sleeps;
-  for (const RunEvent& event : events(Kind::kStrategy)) {
-    const bool asleep = !event.service.updating && !event.service.regions.empty() &&
-                        std::all_of(event.service.regions.begin(), event.service.regions.end(),
-                                    [](const auto& region) {
-                                      return region.identifier.starts_with("tr_geofence");
-                                    });
-    if (asleep && (sleeps.empty() || sleeps.back().service.regions != event.service.regions)) {
-      sleeps.push_back(event);
-    }
-  }
-  ASSERT_GE(sleeps.size(), 2u);
-  const auto centre = [](const RunEvent& sleep) {
-    double latitude = 0.0, longitude = 0.0;
-    for (const auto& region : sleep.service.regions) {
-      latitude += region.center.latitude / sleep.service.regions.size();
-      longitude += region.center.longitude / sleep.service.regions.size();
-    }
-    return Point{latitude, longitude};
-  };
-  EXPECT_EQ(sleeps[0].service.regions.size(), 6u);
-  EXPECT_LT(metresBetween(centre(sleeps[0]), kHome), 40.0);
-  EXPECT_LT(metresBetween(centre(sleeps.back()), elsewhere), 40.0);
-
-  // Woken by crossing into or out of a sleep region, before the second sleep; never while
-  // standing still at home.
-  const auto crossings = events(Kind::kRegionChange);
-  ASSERT_FALSE(crossings.empty());
-  EXPECT_NE(crossings.front().text.find(" region tr_geofence"), std::string::npos);
-  EXPECT_GT(crossings.front().time, sleeps[0].time);
-  EXPECT_LT(crossings.front().time, sleeps[1].time);
-  EXPECT_GT(crossings.front().time.timeIntervalSince1970(), kDayStart + 900.0);
 }
 
 }  // namespace

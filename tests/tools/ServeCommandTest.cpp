@@ -18,18 +18,13 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using testing::readFile;
 using testing::ToolProcess;
 
 const char* kVenue = R"({"type": "FeatureCollection", "features": [
   {"type": "Feature", "id": "quay",
    "properties": {"name": "Quay", "category": "travel", "locality": "Lemmer", "country": "NL"},
    "geometry": {"type": "Point", "coordinates": [5.3115, 52.8492]}}]})";
-
-std::string readFile(const std::filesystem::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 class ServeCommandTest : public ::testing::Test {
  protected:
@@ -137,9 +132,7 @@ TEST(RunCommandTest, UnusableArgumentsAreRefusedWithStatusTwo) {
     ToolProcess run(arguments, directory.path() / "err");
     EXPECT_FALSE(run.readLine(20s));
     EXPECT_EQ(run.wait(20s), 2);
-    std::stringstream error;
-    error << std::ifstream(directory.path() / "err").rdbuf();
-    EXPECT_THAT(error.str(), HasSubstr(refused.why));
+    EXPECT_THAT(readFile(directory.path() / "err"), HasSubstr(refused.why));
   }
   // Nothing was started, so nothing was kept.
   EXPECT_FALSE(std::filesystem::exists(directory.path() / "sdk"));

@@ -2,13 +2,22 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/ChildProcess.h"
 
 namespace trevalo::testing {
+
+// The whole of a file; empty when there is none.
+inline std::string readFile(const std::filesystem::path& path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
 
 // The trevalo program (or any other) running as a child process, its standard output read
 // line by line through a pipe and its standard error written to a file. The child is always
