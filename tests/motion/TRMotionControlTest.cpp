@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,10 +29,6 @@ class RecordingDelegate : public TRMotionControlDelegate {
   void processActivityChange(TRActivityMode mode) override { record(mode, true); }
   void optionalWillChangeActivityMode(TRActivityMode mode) override { record(mode, false); }
 
-  bool waitForResults(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 20s, [&] { return results_.size() >= count; });
-  }
   std::vector<TRActivityMode> results() const {
     const std::lock_guard lock(mutex_);
     return results_;
@@ -50,11 +45,9 @@ class RecordingDelegate : public TRMotionControlDelegate {
                analyzerStep == !pending_ && (analyzerStep || *pending_ == mode);
     pending_ = analyzerStep ? std::optional(mode) : std::nullopt;
     if (!analyzerStep) results_.push_back(mode);
-    changed_.notify_all();
   }
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
   std::vector<TRActivityMode> results_;
   std::optional<TRActivityMode> pending_;
   bool orderly_ = true;
@@ -147,59 +140,6 @@ TEST_F(TRMotionControlTest, SamplesHandedInWithoutTheSensorsAreCollectedNotAnaly
   control_->startMotion();
   handInFiveSeconds();
   EXPECT_EQ(delegate_->results(), std::vector<TRActivityMode>{TRActivityModeStationary});
-}
-
-TEST_F(TRMotionControlTest, AClassifierVerdictWithSeveralFlagsReachesTheDelegateAsOneActivity) {
-  sensors().setActivityScript(
-      platform::MotionActivityScript::activity(10.0, {.stationary = true, .walking = true})
-          .then(platform::MotionActivityScript::activity(
-              10.0, {.stationary = true, .automotive = true})));
-  control_->setUseIOSMotionActivity(true);
-  control_->startMotion();
-  advanceBy(15.0);
-  EXPECT_EQ(delegate_->results(),
-            (std::vector<TRActivityMode>{TRActivityModeWalking, TRActivityModeAutomotive}));
-  EXPECT_TRUE(delegate_->orderly());
-}
-
-// The system platform (a real run loop thread, thread pools behind the queues) with simulated
-// sensors fed from a thread of the test's own, as fast as it can.
-TEST(TRMotionControlRealTimeTest, ResultsFromTheSensorQueueReachTheDelegateOnTheRunLoop) {
-  testing::TemporaryDirectory directory;
-  // The sensors need the platform's run loop, and the platform the sensors' factories.
-  auto sensors = std::make_shared<std::shared_ptr<platform::SimulatedMotionSensors>>();
-  const auto system = platform::SystemPlatform::make({
-      .documentsDirectory = directory.path(),
-      .motionManagerFactory = [sensors] { return (*sensors)->makeMotionManager(); },
-      .altimeterFactory = [sensors] { return (*sensors)->makeAltimeter(); },
-      .motionActivityManagerFactory = [sensors] { return (*sensors)->makeMotionActivityManager(); },
-  });
-  *sensors = std::make_shared<platform::SimulatedMotionSensors>(system->services().runLoop);
-  const auto previous = platform::Platform::install(system);
-  const auto collector = std::make_shared<ExtraLocationInfoCollector>();
-  const auto delegate = std::make_shared<RecordingDelegate>();
-  auto control = TRMotionControl::make(collector);
-  control->setDelegate(delegate);
-  control->startMotion();
-  // Three five-second windows of a walk, and a few samples more against rounding.
-  const auto manager = (*sensors)->motionManager();
-  const auto script = MotionScript::walking(1000.0);
-  std::thread([&] {
-    for (int i = 0; i < 3 * 101 + 5; ++i) {
-      const double t = i / 20.0;
-      const auto reading = script.readingAt(t).value();
-      manager->deliverAccelerometerData({reading.acceleration, t});
-      manager->deliverGyroData({reading.rotationRate, t});
-    }
-  }).join();
-  EXPECT_TRUE(delegate->waitForResults(3));
-  EXPECT_EQ(delegate->results(), std::vector<TRActivityMode>(3, TRActivityModeWalking));
-  EXPECT_TRUE(delegate->orderly());
-  // The gyroscope sample queued before the last accelerometer one has been collected.
-  EXPECT_GE(collector->getGyroArray().size(), 302U);
-  std::thread([&] { control->stopMotion(); }).join();
-  control.reset();
-  platform::Platform::install(previous);
 }
 
 // Samples handed in by a replay thread while the sensors stream: both reach the window on the

@@ -142,17 +142,6 @@ TEST_F(StrategiesStateMachineTest, CarReentersEvery170sSilentlyWithAFreshTimer) 
   EXPECT_EQ(machine_->currentStrategyType(), StrategyTypeCar);
 }
 
-TEST_F(StrategiesStateMachineTest, SomeStrategiesStayPutAndOffSchedulesNothing) {
-  for (const auto type :
-       {StrategyTypeInitial, StrategyTypeBurst, StrategyTypeGeofence, StrategyTypeOff}) {
-    machine_->changeStrategy(type, {});
-    advanceBy(3600.0);
-    EXPECT_EQ(machine_->currentStrategyType(), type);
-  }
-  EXPECT_EQ(runLoop().scheduledTimerCount(), 0u);
-  EXPECT_TRUE(delegate_->contextRequests.empty());
-}
-
 TEST_F(StrategiesStateMachineTest, ACustomSettingRewritesTheRecordAndSwitchesTheCompassOff) {
   const auto preset = LocationManagerStrategy::modeHighWalking();
   ASSERT_TRUE(preset.compassOn);

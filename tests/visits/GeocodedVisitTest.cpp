@@ -1,5 +1,6 @@
 // Stays resolved by the platform geocoder: which visit they continue, and where the next stay
-// is sent.
+// is sent. (That the same placemark names the same place wherever it was asked for is
+// PlacemarkPlaceTest's; what the tracker then decides, VisitTrackerDecisionTest's.)
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,12 +21,10 @@ using testing::VisitTrackerTest;
 
 constexpr double kHour = 3600.0;
 
-platform::Placemark placemark(std::optional<std::string> name, std::optional<std::string> country,
-                              std::optional<std::string> street = std::nullopt) {
+platform::Placemark placemark(std::optional<std::string> name, std::optional<std::string> country) {
   platform::Placemark made;
   made.name = std::move(name);
   made.country = std::move(country);
-  made.thoroughfare = std::move(street);
   return made;
 }
 
@@ -50,33 +49,10 @@ class GeocodedVisitTest : public testing::VisitTrackerTest {
   std::size_t logCount() const {
     std::size_t count = 0;
     for (const auto& path : paths())
-      count += path == "/v1/logging/visit?api_token=token";
+      count += path == testing::kLogPath;
     return count;
   }
 };
-
-TEST_F(GeocodedVisitTest, TheSamePlacemarkAgainContinuesTheVisitAnotherEndsIt) {
-  const auto cafe = placemark("Cafe des Arts", "France", "Rue de Rivoli");
-  stayUnknownToTheServiceAt(48.85, 2.35);
-  geocode({cafe});
-  ASSERT_TRUE(tracker_->outsideOfUS());
-
-  advanceBy(kHour);
-  // Detected again a few metres on: the geocoder names the same place.
-  EXPECT_TRUE(std::dynamic_pointer_cast<MetaOperationGetAppleVenue>(resolveStayAt(48.85003, 2.35)));
-  geocode({cafe});
-  EXPECT_EQ(told(), std::vector<std::string>{"start Cafe des Arts"});
-  EXPECT_EQ(logCount(), 0u);
-
-  // The same name in another street is another place.
-  advanceBy(kHour);
-  resolveStayAt(48.86, 2.34);
-  geocode({placemark("Cafe des Arts", "France", "Rue Oberkampf")});
-  EXPECT_EQ(told(), (std::vector<std::string>{"start Cafe des Arts", "end Cafe des Arts",
-                                              "start Cafe des Arts"}));
-  EXPECT_EQ(logCount(), 1u);
-  EXPECT_EQ(tracker_->currentVisit()->geocodeResult()->address->streetName, "Rue Oberkampf");
-}
 
 TEST_F(GeocodedVisitTest, UnknownPlacesContinueAVisitOnlyWhenTheirStaysAreClose) {
   stayUnknownToTheServiceAt(45.5, -73.6);

@@ -21,6 +21,10 @@
 // reports, and a fixture with a tracker on the simulated platform.
 namespace trevalo::testing {
 
+// The requests of the tracker, as `VisitTrackerTest::paths` lists them.
+inline const std::string kResolvePath = "/v1/geocode/reverse_geocode?api_token=token";
+inline const std::string kLogPath = "/v1/logging/visit?api_token=token";
+
 // Three samples a metre or so apart, ten seconds apart, ending exactly at (latitude, longitude).
 inline std::vector<std::shared_ptr<TRVellLocation>> stayAt(double latitude, double longitude) {
   std::vector<std::shared_ptr<TRVellLocation>> samples;

@@ -140,7 +140,7 @@ TEST_F(VisitTrackerTest, ADepartureLogsTheWholeVisitAndClearsIt) {
       std::dynamic_pointer_cast<MetaOperationDepart>(tracker_->operationsQueue().at(0));
   EXPECT_NE(departure->visit(), delegate_->events[0].visit);
 
-  EXPECT_EQ(paths(), std::vector<std::string>{"/v1/logging/visit?api_token=token"});
+  EXPECT_EQ(paths(), std::vector<std::string>{testing::kLogPath});
   // Every member, in this order; times in milliseconds.
   Json expected = Json::parse(R"({"address_id": "a-1009", "app_opened": true,
       "bundle_id": "com.example.app", "device_id": "AD-ID", "vendor_id": "VENDOR-ID",
