@@ -10,9 +10,10 @@
 
 namespace trevalo::testing {
 
-// The ways the hostile server fails a request, each with the error the network client must
-// end it in: the service's own codes for what reaches the response checker, the transport's
-// (its domain, libcurl's code) for what never becomes a response. The name is the test's.
+// One case per way the hostile server fails a request, each with the error the network client
+// must end it in: the service's own codes for what reaches the response checker (which statuses
+// and bodies it refuses is SessionResponseCheckerTest's), the transport's (its domain, libcurl's
+// code) for what never becomes a response. The name is the test's.
 struct HostileCase {
   std::string name;
   HostileServer::Behaviour behaviour;

@@ -22,19 +22,19 @@ namespace trevalo::testing {
 class HostileServer {
  public:
   struct Request {
-    std::string method;
     std::string target;  // path and query
     std::string body;
   };
 
   struct Behaviour {
     enum class Kind {
-      kAnswer,    // status, headers and body, with its length
-      kTruncate,  // a Content-Length of `declaredLength`, `body` sent, then the connection closed
-      kDrip,      // a 200 whose body comes one byte every `interval`
-      kDrop,      // half of `body` after its full length is announced, then a reset
-      kFlood,     // a 200 announcing `floodBytes` and sending them, until the client hangs up
-      kGarbage,   // `body` sent as it is, instead of a response
+      // Status, headers and body, with its length or `declaredLength` if that is set, and the
+      // connection closed after the body.
+      kAnswer,
+      kDrip,     // a 200 whose body comes one byte every `interval`
+      kDrop,     // half of `body` after its full length is announced, then a reset
+      kFlood,    // a 200 announcing `floodBytes` and sending them, until the client hangs up
+      kGarbage,  // `body` sent as it is, instead of a response
     };
     Kind kind = Kind::kAnswer;
     int status = 200;
@@ -44,8 +44,12 @@ class HostileServer {
     std::uint64_t floodBytes = 0;
     std::chrono::milliseconds interval{0};
 
-    static Behaviour answer(int status, std::string body = {});
-    static Behaviour redirect(int status, std::string location);
+    static Behaviour answer(int status, std::string body = {}) {
+      return {.status = status, .body = std::move(body)};
+    }
+    static Behaviour redirect(int status, std::string location) {
+      return {.status = status, .headers = {{"Location", std::move(location)}}};
+    }
   };
 
   using Script = std::function<Behaviour(const Request&)>;
@@ -58,10 +62,8 @@ class HostileServer {
   // "http://<host>:<port><path>"; any name of the loopback host will do for `host`.
   std::string url(std::string_view path = "", std::string_view host = "127.0.0.1") const;
 
-  void setScript(Script script);
-  std::vector<Request> requests() const;
   // The requests whose path starts with `prefix`.
-  std::size_t count(std::string_view prefix) const;
+  std::size_t count(std::string_view prefix = "") const;
 
  private:
   void acceptLoop();
@@ -74,7 +76,7 @@ class HostileServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
-  Script script_;
+  const Script script_;
   std::vector<Request> requests_;
   std::set<int> open_;
   std::vector<std::thread> connections_;

@@ -45,7 +45,6 @@ class LoopbackServer {
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-  int port() const noexcept { return port_; }
   std::string url(std::string_view path = "") const {
     return scheme_ + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
   }

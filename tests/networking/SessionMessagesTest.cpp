@@ -30,6 +30,7 @@ TEST(SessionResponseCheckerTest, GivesAValueOrOneError) {
                {500, R"({"error":"x"})", false, std::nullopt, -9992},  // the body is not read
                {200, "", false, std::nullopt, std::nullopt},
                {200, R"("text")", false, std::nullopt, -9999},
+               {200, "\xff\xfe{{ garbage", false, std::nullopt, -9999},
                {200, "[]", true, std::nullopt, -1001},  // the transport's error wins
                {200, deep, false, std::nullopt, -9999},
                {200, deepButFine, false, deepButFine, std::nullopt},

@@ -114,21 +114,16 @@ TEST_F(ReferenceServiceTest, VenueSearchByNameCategoryRadiusAndLimit) {
 }
 
 TEST_F(ReferenceServiceTest, LoggedVisitsGivePriorVisitsPeopleHomeAndWork) {
-  const std::string url = "/v1/logging/visit?api_token=t";
+  const auto logVisit = [&](const Json& visit) {
+    EXPECT_EQ(post("/v1/logging/visit?api_token=t", visit).status, 200) << visit.dump();
+  };
   for (int day = 0; day < 5; ++day) {
     const double midnight = kMonday + day * 86400.0;
     // Paris is an hour ahead of UTC by its longitude: 21:00 UTC is 22:00 there.
-    ASSERT_EQ(
-        post(url, visitLog("dev-1", "home", midnight - 3 * 3600, midnight + 6 * 3600, 48.84, 2.33))
-            .status,
-        200);
-    ASSERT_EQ(post(url, visitLog("dev-1", "office", midnight + 7 * 3600, midnight + 16 * 3600,
-                                 48.86, 2.37))
-                  .status,
-              200);
+    logVisit(visitLog("dev-1", "home", midnight - 3 * 3600, midnight + 6 * 3600, 48.84, 2.33));
+    logVisit(visitLog("dev-1", "office", midnight + 7 * 3600, midnight + 16 * 3600, 48.86, 2.37));
   }
-  ASSERT_EQ(post(url, visitLog("dev-2", "cafe", kMonday + 12 * 3600, kMonday + 13 * 3600)).status,
-            200);
+  logVisit(visitLog("dev-2", "cafe", kMonday + 12 * 3600, kMonday + 13 * 3600));
 
   const auto homeWork = call("GET", "/v1/visit-data/homework?device_id=dev-1&api_token=t");
   EXPECT_EQ(TRAddress::homeAddressWithJson(homeWork.body)->addressId, "a-home");
@@ -171,13 +166,10 @@ TEST_F(ReferenceServiceTest, GeofencesUserDataRecordingsAndTheEventLog) {
   EXPECT_EQ(post("/v1/logging/userdata?api_token=t", user).status, 200);
   EXPECT_EQ(store->userValues("dev-1").size(), 2u);
 
-  EXPECT_EQ(
-      post("/wicked_smaht", {{"session", "s1"}, {"locations", {point(48.85, 2.35, 5)}}}).status,
-      200);
-  EXPECT_EQ(
-      post("/wicked_smaht", {{"session", "s1"}, {"visits", {{{"visit", {{"start_time", 1}}}}}}})
-          .status,
-      200);
+  for (const Json& recording :
+       {Json{{"session", "s1"}, {"locations", {point(48.85, 2.35, 5)}}},
+        Json{{"session", "s1"}, {"visits", {{{"visit", {{"start_time", 1}}}}}}}})
+    EXPECT_EQ(post("/wicked_smaht", recording).status, 200);
   EXPECT_EQ(call("GET", "/clam_chowdah/s1").body, (Json{{"locations", {point(48.85, 2.35, 5)}}}));
   EXPECT_EQ(store->recordedVisits("s1").size(), 1u);
 
