@@ -87,9 +87,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileAnswerTest, ::testing::ValuesIn(testing::
 
 // A POST that the server redirects has not been taken: it must fail, to be sent again later,
 // rather than be turned into a GET elsewhere whose answer passes for the POST's success, or be
-// re-sent, body and all, to another host. A GET follows redirects (CurlHttpTransportTest's
-// case), but not for ever.
-TEST_F(HostileNetworkClientTest, APostIsNeverRedirectedAndAGetStopsAfterTenHops) {
+// re-sent, body and all, to another host. A GET follows redirects, to another host too, and
+// its answer is the answer; but not for ever.
+TEST_F(HostileNetworkClientTest, APostIsNeverRedirectedAndAGetFollowsButStopsAfterTenHops) {
   HostileServer elsewhere(
       [](const HostileServer::Request&) { return Behaviour::answer(200, "{}"); });
   for (const int status : {301, 302, 303, 307, 308}) {
@@ -99,6 +99,11 @@ TEST_F(HostileNetworkClientTest, APostIsNeverRedirectedAndAGetStopsAfterTenHops)
     EXPECT_EQ(describe(send(server.url("/v1/logging/visit"), "POST")), "Trevalo -9992") << status;
   }
   EXPECT_EQ(elsewhere.count(), 0u);
+  HostileServer moved([&](const HostileServer::Request&) {
+    return Behaviour::redirect(302, elsewhere.url("/there", "localhost"));
+  });
+  EXPECT_EQ(describe(send(moved.url("/moved"), "GET")), "{}");
+  EXPECT_EQ(elsewhere.count(), 1u);
   HostileServer loop([](const HostileServer::Request&) { return Behaviour::redirect(302, "/"); });
   EXPECT_EQ(describe(send(loop.url("/"), "GET")), transportError(CURLE_TOO_MANY_REDIRECTS));
   EXPECT_EQ(loop.count(), 11u);

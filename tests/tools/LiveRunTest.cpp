@@ -97,6 +97,15 @@ TEST(LiveRunTest, AStayOnTheReceiverIsLoggedAsAVisitAtTheServicesVenueAndARestar
   };
   EXPECT_GT(count("didUpdateLocation"), 10);
   EXPECT_GT(count("strategy"), 2);
+  // Still at the quay, then on the way: the receiver's speed told both, through the system
+  // platform's classifier on gpsd's fixes.
+  const auto activity = [&](int mode) {
+    return std::any_of(events.begin(), events.end(), [&](const Json& event) {
+      return event["event"] == "willChangeActivityMode" && event["activity"] == mode;
+    });
+  };
+  EXPECT_TRUE(activity(1));
+  EXPECT_TRUE(activity(2));
   ASSERT_FALSE(events.empty());
   ASSERT_EQ(events.back()["event"], "didEndVisit") << readFile(here / "run.err");
   const Json& visit = events.back()["visit"];
